@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// Texts of the data files and pages are limited to 8,191 bytes.
+constexpr std::int32_t kMaxText = 8191;
+
+enum class ReadResult { Missing, Ok, Failed };
+
+// Reads the whole file into bytes. Missing when it does not exist, Failed when it exists but
+// cannot be read.
+ReadResult ReadWholeFile(const std::string& path, std::string& bytes);
+
+// Bounded reader over bytes already in memory: 32-bit little-endian integers and byte runs.
+// Every read checks what remains; a failed read leaves the reader failed for good.
+class CBinaryReader {
+public:
+    explicit CBinaryReader(std::string_view data) : m_data(data) {}
+
+    bool ReadInt32(std::int32_t& value);
+    // Reads length bytes; fails when length is negative, above maxLength or past the end.
+    bool ReadBytes(std::int32_t length, std::string& out, std::int32_t maxLength = kMaxText);
+    // A 32-bit length followed by that many bytes.
+    bool ReadString(std::string& out, std::int32_t maxLength = kMaxText);
+
+    std::size_t Remaining() const { return m_data.size() - m_pos; }
+    std::size_t Position() const { return m_pos; }
+    bool AtEnd() const { return m_pos == m_data.size(); }
+    bool Failed() const { return m_failed; }
+
+private:
+    bool Fail() {
+        m_failed = true;
+        return false;
+    }
+
+    std::string_view m_data;
+    std::size_t m_pos = 0;
+    bool m_failed = false;
+};
+
+// Writes a data file atomically: everything goes to a temporary file in the same directory,
+// which Commit() flushes to disk and renames over the target. Until Commit() succeeds the old
+// file is untouched; a destroyed, uncommitted file removes its temporary file.
+class CAtomicFile {
+public:
+    CAtomicFile() = default;
+    ~CAtomicFile();
+    CAtomicFile(const CAtomicFile&) = delete;
+    CAtomicFile& operator=(const CAtomicFile&) = delete;
+
+    // Creates the temporary file for path; false when that is impossible.
+    bool Open(const std::string& path);
+    bool IsOpen() const { return m_file != nullptr; }
+
+    // Each returns false on a short write (the file stays usable for the next item).
+    bool Write(const void* data, std::size_t size);
+    bool WriteBytes(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    bool WriteInt32(std::int32_t value);
+    // A 32-bit length followed by the bytes.
+    bool WriteString(std::string_view text);
+
+    // Flushes, syncs and renames over the target. False (and the old file kept) on failure.
+    bool Commit();
+    // Drops the temporary file; the target is left as it was.
+    void Abort();
+
+private:
+    std::FILE* m_file = nullptr;
+    std::string m_path;
+    std::string m_tempPath;
+    bool m_writeFailed = false;
+};
+
+// Renames a file that could not be read whole out of the way: NAME.damaged, or NAME.damaged.2,
+// .3 ... when that exists. Returns the new name, or an empty string when the rename failed.
+std::string SetAsideDamagedFile(const std::string& path);

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "model/indextally.h"
+#include "model/rect.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CWordEntry;
+
+// One visited page (m_visited 1), or one link target seen on a visited page (m_visited 0).
+// A visited site owns its link sites; word entries and sites refer to each other without owning.
+class CSite {
+public:
+    // time 0 means now. `unused` is stored and never read, as the record has always had it.
+    // The position is drawn at random over the 2000 x 2000 map.
+    CSite(std::string url, std::string title, std::string annotation, std::int32_t visited,
+          std::int32_t time = 0, std::int32_t unused = 0);
+    ~CSite();
+    CSite(const CSite&) = delete;
+    CSite& operator=(const CSite&) = delete;
+
+    // Stores the entry under its text, or raises its m_count when the text is already there.
+    void AddWord(CWordEntry* entry);
+    // Appends the link site (owned from now on); returns it.
+    CSite* AddLink(std::unique_ptr<CSite> link);
+    void Hide() { m_hidden = 1; }
+    void Show() { m_hidden = 0; }
+
+    // Dot diameter on the linkage map: 20 for a visited site, 15 for a link site.
+    int Diameter() const { return m_visited ? 20 : 15; }
+    CRect NodeBounds() const;
+    // Strictly inside the dot's square.
+    bool HitTest(int px, int py) const;
+    CPoint Center() const;
+    // Title and annotation split into upper-case words of 2 or more letters ("NONE" is not an
+    // annotation word).
+    std::vector<std::string> TitleWords() const;
+    std::vector<std::string> AnnotationWords() const;
+
+    // Sets m_time (now when 0) and m_timeText ("%c" in the classic C locale).
+    void SetTime(std::int32_t time);
+
+    std::map<std::string, CWordEntry*> m_words; // upper-case text -> entry (visited sites only)
+    std::int32_t m_hidden = 0;
+    std::int32_t m_x = 0;
+    std::int32_t m_y = 0;
+    std::int32_t m_width = 0;
+    std::int32_t m_height = 0;
+    std::int32_t m_time = 0;
+    std::string m_timeText;
+    bool m_selected = false;
+    double m_vx = 0.0;
+    double m_vy = 0.0;
+    std::int32_t m_visited = 0;
+    std::string m_annotation;
+    std::string m_url;
+    std::string m_title;
+    std::string m_label; // log book text, rebuilt on every view update
+    CIndexTally m_categories;
+    std::vector<std::unique_ptr<CSite>> m_links; // slots may be empty; walks skip them
+    std::int32_t m_unused = 0;
+};

@@ -1,0 +1,31 @@
+# Shared by the scripts: installs the Debian packages that are missing, and only those.
+
+# Everything the build, the program and the tests need.
+WAYFOLD_PACKAGES=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools
+    libcurl4-openssl-dev ca-certificates
+    libgtest-dev libgmock-dev
+    clang-format
+    tinyproxy microsocks
+)
+
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
