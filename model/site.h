@@ -25,7 +25,8 @@ public:
 
     // Stores the entry under its text, or raises its m_count when the text is already there.
     void AddWord(CWordEntry* entry);
-    // Appends the link site (owned from now on); returns it.
+    // Appends the link site (owned from now on) unless the same object is already there;
+    // returns it.
     CSite* AddLink(std::unique_ptr<CSite> link);
     void Hide() { m_hidden = 1; }
     void Show() { m_hidden = 0; }

@@ -12,7 +12,9 @@ class CSite;
 // carry it (not owned).
 class CWordEntry {
 public:
-    // The text is converted to upper case.
+    static constexpr int kDiameter = 10;
+
+    // The text is converted to upper case. The position is left to the database.
     explicit CWordEntry(std::string text);
 
     // Records the site under its URL.
