@@ -1,0 +1,17 @@
+#include "dialogs/displaytext.h"
+
+#include <QStringDecoder>
+
+QString ToDisplayText(const std::string& bytes) {
+    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(view);
+    if (utf8.hasError()) {
+        return QString::fromLatin1(view);
+    }
+    return text;
+}
+
+std::string FromDisplayText(const QString& text) {
+    return text.toStdString();
+}
