@@ -9,14 +9,13 @@ bool IsSchemeChar(unsigned char c) {
 }
 
 // Length of the scheme at the start of the URL (without the ':'), or 0 when there is none.
-// A single letter before the colon is a drive letter ("C:\dir\page.html"), not a scheme.
 size_t SchemeLength(std::string_view url) {
     if (url.empty() || !ClassicChars::IsAlpha(static_cast<unsigned char>(url[0])))
         return 0;
     size_t i = 1;
     while (i < url.size() && IsSchemeChar(static_cast<unsigned char>(url[i])))
         ++i;
-    if (i >= url.size() || url[i] != ':' || i < 2)
+    if (i >= url.size() || url[i] != ':')
         return 0;
     return i;
 }

@@ -8,7 +8,7 @@ enum class EUrlClass {
     Http,        // "http:" or "https:" (scheme compared without regard to case)
     File,        // "file:"
     Other,       // any other scheme: "mailto:", "ftp:", "javascript:" ...
-    Unrecognised // no scheme: a relative reference or a local path ("C:\..." counts as one too)
+    Unrecognised // no scheme: a relative reference or a local path
 };
 
 // Splits one URL into scheme, authority (user info, host, port), path, query and fragment the

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fetch/htmltoken.h"
+#include "fetch/linklist.h"
+
+// The scan of one downloaded page: its tokens and body words, and on request its title, meta
+// keywords and links. A small single-pass tokenizer over bytes, not an HTML parser.
+class CHtmlScan {
+public:
+    // The longest text the scanner keeps in one title, link text, tag or word.
+    static constexpr size_t kMaxText = 8191;
+    // The longest run of text stored as one TK_TEXT token.
+    static constexpr size_t kMaxRun = 8192;
+
+    // Tokenizes the page (read up to its first NUL byte) and collects its body words. Never
+    // fails; an empty page gives no tokens. Keywords stay empty and the title unasked.
+    static CHtmlScan Scan(std::string_view page);
+
+    // The page title, or nullptr when the page has no closing title tag. The string belongs to
+    // the scan and lives as long as it; the first call computes it, later calls return the same.
+    const std::string* GetTitle();
+
+    // Appends the words of the page's keywords meta tag, in upper case, to Keywords().
+    void ExtractKeywords();
+
+    // The page's links with their link texts, made absolute against pageUrl, the URL the page
+    // was fetched from. The list belongs to the caller.
+    CLinkList GetLinks(std::string_view pageUrl) const;
+
+    const std::vector<CHtmlToken>& Tokens() const { return m_tokens; }
+    const std::vector<std::string>& Keywords() const { return m_keywords; } // upper case
+    const std::vector<std::string>& Words() const { return m_words; } // case as written, repeats
+
+private:
+    class CTokenizer;
+
+    std::optional<std::string> m_title;
+    bool m_titleAsked = false;
+    std::vector<std::string> m_keywords;
+    std::vector<CHtmlToken> m_tokens;
+    std::vector<std::string> m_words;
+};
