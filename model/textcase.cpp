@@ -1,0 +1,9 @@
+#include "model/textcase.h"
+
+std::string ToUpperClassic(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - ('a' - 'A'));
+    return upper;
+}
