@@ -1,23 +1,66 @@
 #include "model/binaryio.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+constexpr std::size_t kWriteBlock = 1 << 20;
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+} // namespace
+
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return failed ? ReadResult::Failed : ReadResult::Ok;
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
+    // One byte more than the size, so the end is seen without growing; the file may still grow
+    // or shrink meanwhile, so reading goes on to the end whatever the size said.
+    const bool sized = ok && S_ISREG(info.st_mode) && info.st_size > 0;
+    bytes.resize(sized ? static_cast<std::size_t>(info.st_size) + 1 : 65536);
+    std::size_t filled = 0;
+    while (ok) {
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ok = false;
+        else if (n == 0)
+            break;
+        else
+            filled += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(ok ? filled : 0);
+    return ok ? ReadResult::Ok : ReadResult::Failed;
 }
 
 bool CBinaryReader::ReadInt32(std::int32_t& value) {
@@ -31,18 +74,37 @@ bool CBinaryReader::ReadInt32(std::int32_t& value) {
     return true;
 }
 
-bool CBinaryReader::ReadBytes(std::int32_t length, std::string& out, std::int32_t maxLength) {
+bool CBinaryReader::ReadView(std::int32_t length, std::string_view& out, std::int32_t maxLength) {
     if (m_failed || length < 0 || length > maxLength ||
         static_cast<std::size_t>(length) > Remaining())
         return Fail();
-    out.assign(m_data.data() + m_pos, static_cast<std::size_t>(length));
+    out = m_data.substr(m_pos, static_cast<std::size_t>(length));
     m_pos += static_cast<std::size_t>(length);
+    return true;
+}
+
+bool CBinaryReader::ReadBytes(std::int32_t length, std::string& out, std::int32_t maxLength) {
+    std::string_view view;
+    if (!ReadView(length, view, maxLength))
+        return false;
+    out.assign(view);
     return true;
 }
 
 bool CBinaryReader::ReadString(std::string& out, std::int32_t maxLength) {
     std::int32_t length = 0;
     return ReadInt32(length) && ReadBytes(length, out, maxLength);
+}
+
+bool CBinaryReader::ReadStringView(std::string_view& out, std::int32_t maxLength) {
+    std::int32_t length = 0;
+    return ReadInt32(length) && ReadView(length, out, maxLength);
+}
+
+bool CBinaryReader::CountFits(std::int32_t count, std::size_t minRecordSize) const {
+    if (m_failed || count < 0)
+        return false;
+    return minRecordSize == 0 || static_cast<std::size_t>(count) <= Remaining() / minRecordSize;
 }
 
 CAtomicFile::~CAtomicFile() {
@@ -52,70 +114,71 @@ CAtomicFile::~CAtomicFile() {
 bool CAtomicFile::Open(const std::string& path) {
     Abort();
     m_path = path;
-    m_tempPath = path + ".tmp-XXXXXX";
-    int fd = ::mkstemp(m_tempPath.data());
-    if (fd < 0) {
-        m_tempPath.clear();
-        return false;
-    }
-    ::fchmod(fd, 0644);
-    m_file = ::fdopen(fd, "wb");
-    if (!m_file) {
-        ::close(fd);
-        ::unlink(m_tempPath.c_str());
-        m_tempPath.clear();
-        return false;
-    }
     m_writeFailed = false;
+    m_buffer.clear();
+    // Our own names with O_EXCL rather than mkstemp: the kernel then applies the umask to 0666,
+    // as for any file the user's programs make.
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        m_tempPath = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (m_fd < 0) {
+        m_tempPath.clear();
+        return false;
+    }
+    struct stat old;
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(m_fd, old.st_mode & 07777);
+    m_buffer.reserve(kWriteBlock + 65536);
     return true;
 }
 
-bool CAtomicFile::Write(const void* data, std::size_t size) {
-    if (!m_file)
-        return false;
-    if (size == 0)
-        return true;
-    if (std::fwrite(data, 1, size, m_file) != size) {
+bool CAtomicFile::FlushBuffer() {
+    if (!m_writeFailed && !WriteAll(m_fd, m_buffer.data(), m_buffer.size()))
         m_writeFailed = true;
-        std::clearerr(m_file);
+    m_buffer.clear();
+    return !m_writeFailed;
+}
+
+bool CAtomicFile::Write(const void* data, std::size_t size) {
+    if (m_fd < 0 || m_writeFailed)
         return false;
-    }
-    return true;
+    m_buffer.append(static_cast<const char*>(data), size);
+    return m_buffer.size() < kWriteBlock || FlushBuffer();
 }
 
 bool CAtomicFile::WriteInt32(std::int32_t value) {
     const auto u = static_cast<std::uint32_t>(value);
-    const unsigned char bytes[4] = {
-        static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
-        static_cast<unsigned char>(u >> 16), static_cast<unsigned char>(u >> 24)};
+    const char bytes[4] = {static_cast<char>(u & 0xff), static_cast<char>((u >> 8) & 0xff),
+                           static_cast<char>((u >> 16) & 0xff), static_cast<char>(u >> 24)};
     return Write(bytes, sizeof bytes);
 }
 
 bool CAtomicFile::WriteString(std::string_view text) {
-    // Both parts are written even when the first fails, so later items keep their places.
-    const bool lengthWritten = WriteInt32(static_cast<std::int32_t>(text.size()));
-    const bool bytesWritten = WriteBytes(text);
-    return lengthWritten && bytesWritten;
+    return WriteInt32(static_cast<std::int32_t>(text.size())) && WriteBytes(text);
 }
 
 bool CAtomicFile::Commit() {
-    if (!m_file)
+    if (m_fd < 0)
         return false;
-    bool ok = !m_writeFailed && std::fflush(m_file) == 0 && ::fsync(::fileno(m_file)) == 0;
-    ok = (std::fclose(m_file) == 0) && ok;
-    m_file = nullptr;
+    bool ok = FlushBuffer() && ::fsync(m_fd) == 0;
+    ok = ::close(m_fd) == 0 && ok;
+    m_fd = -1;
     if (ok)
         ok = ::rename(m_tempPath.c_str(), m_path.c_str()) == 0;
     if (!ok) {
+        const int error = errno;
         ::unlink(m_tempPath.c_str());
         m_tempPath.clear();
+        errno = error;
         return false;
     }
     m_tempPath.clear();
     // Make the rename itself durable.
-    const auto slash = m_path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : m_path.substr(0, slash + 1);
-    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    const int dirFd = ::open(DirectoryOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
@@ -124,14 +187,15 @@ bool CAtomicFile::Commit() {
 }
 
 void CAtomicFile::Abort() {
-    if (m_file) {
-        std::fclose(m_file);
-        m_file = nullptr;
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
     }
     if (!m_tempPath.empty()) {
         ::unlink(m_tempPath.c_str());
         m_tempPath.clear();
     }
+    m_buffer.clear();
 }
 
 std::string SetAsideDamagedFile(const std::string& path) {

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -12,7 +11,7 @@ constexpr std::int32_t kMaxText = 8191;
 enum class ReadResult { Missing, Ok, Failed };
 
 // Reads the whole file into bytes. Missing when it does not exist, Failed when it exists but
-// cannot be read.
+// cannot be read (bytes is then empty).
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Bounded reader over bytes already in memory: 32-bit little-endian integers and byte runs.
@@ -24,28 +23,35 @@ public:
     bool ReadInt32(std::int32_t& value);
     // Reads length bytes; fails when length is negative, above maxLength or past the end.
     bool ReadBytes(std::int32_t length, std::string& out, std::int32_t maxLength = kMaxText);
+    // As ReadBytes, but `out` points into the reader's data (valid as long as that data is).
+    bool ReadView(std::int32_t length, std::string_view& out, std::int32_t maxLength = kMaxText);
     // A 32-bit length followed by that many bytes.
     bool ReadString(std::string& out, std::int32_t maxLength = kMaxText);
+    bool ReadStringView(std::string_view& out, std::int32_t maxLength = kMaxText);
+    // True when count is not negative and count records of at least minRecordSize bytes each
+    // could still follow; a check before reserving room for a count read from a file.
+    bool CountFits(std::int32_t count, std::size_t minRecordSize) const;
 
     std::size_t Remaining() const { return m_data.size() - m_pos; }
     std::size_t Position() const { return m_pos; }
     bool AtEnd() const { return m_pos == m_data.size(); }
     bool Failed() const { return m_failed; }
-
-private:
+    // Marks the reader failed (a value read is not acceptable); returns false.
     bool Fail() {
         m_failed = true;
         return false;
     }
 
+private:
     std::string_view m_data;
     std::size_t m_pos = 0;
     bool m_failed = false;
 };
 
-// Writes a data file atomically: everything goes to a temporary file in the same directory,
-// which Commit() flushes to disk and renames over the target. Until Commit() succeeds the old
-// file is untouched; a destroyed, uncommitted file removes its temporary file.
+// Writes a data file atomically: everything goes to a temporary file in the same directory
+// (created with the old file's permissions), which Commit() flushes to disk and renames over
+// the target. Until Commit() succeeds the old file is untouched; a destroyed, uncommitted file
+// removes its temporary file. Writes are buffered in memory and go to disk in large blocks.
 class CAtomicFile {
 public:
     CAtomicFile() = default;
@@ -53,16 +59,18 @@ public:
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
 
-    // Creates the temporary file for path; false when that is impossible.
+    // Creates the temporary file for path; false when that is impossible (errno tells why).
     bool Open(const std::string& path);
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsOpen() const { return m_fd >= 0; }
 
-    // Each returns false on a short write (the file stays usable for the next item).
+    // Each returns false when the data could not be written, and so does every later write:
+    // once a write failed, Commit() fails and the old file is kept.
     bool Write(const void* data, std::size_t size);
     bool WriteBytes(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
     bool WriteInt32(std::int32_t value);
     // A 32-bit length followed by the bytes.
     bool WriteString(std::string_view text);
+    bool Failed() const { return m_writeFailed; }
 
     // Flushes, syncs and renames over the target. False (and the old file kept) on failure.
     bool Commit();
@@ -70,9 +78,12 @@ public:
     void Abort();
 
 private:
-    std::FILE* m_file = nullptr;
+    bool FlushBuffer();
+
+    int m_fd = -1;
     std::string m_path;
     std::string m_tempPath;
+    std::string m_buffer;
     bool m_writeFailed = false;
 };
 

@@ -4,8 +4,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+class CBinaryReader;
 class CSite;
 class CWordEntry;
 
@@ -17,17 +19,22 @@ public:
     using WordMap = std::map<std::string, std::unique_ptr<CWordEntry>>;
 
     CSiteDatabase();
-    // Saves to the file given to Open (when Open was called), then frees everything.
+    // Saves to the file given to Open (unless opened read-only), then frees everything.
     ~CSiteDatabase();
     CSiteDatabase(const CSiteDatabase&) = delete;
     CSiteDatabase& operator=(const CSiteDatabase&) = delete;
 
-    // Reads urls.wfx. A missing file gives an empty database of version 1 and true. A file of
-    // another version or one that cannot be read whole is reported through ShowError (what was
-    // read before the damage is kept), remembered as damaged, and false is returned.
+    // Reads urls.wfx, replacing what the database held. A missing file gives an empty database
+    // of version 1 and true. A file of another version or one that cannot be read whole is
+    // reported through ShowError (what was read before the damage is kept), remembered as
+    // damaged, and false is returned.
     bool Open(const std::string& fileName);
-    // Writes urls.wfx atomically; a file found damaged at Open is first set aside. False when
-    // the file could not be written (reported through ShowError).
+    // As Open, but the database never writes, renames or otherwise touches the file: Save()
+    // does nothing and the destructor does not save. For tools that only look.
+    bool OpenReadOnly(const std::string& fileName);
+    // Writes urls.wfx atomically; a file found damaged at Open is first set aside (renamed to
+    // urls.wfx.damaged, numbered when that exists). False when nothing was written (reported
+    // through ShowError; the old file is then left as it was).
     bool Save();
 
     CSite* FindSite(const std::string& url) const;
@@ -38,9 +45,14 @@ public:
     bool HasWord(const std::string& text) const;
     // None for texts shorter than 2 characters; a new entry gets a random position.
     CWordEntry* FindOrMakeWord(const std::string& text);
-    // Takes a visited site or a link site out of the database and hands it to the caller;
-    // null when it is not found.
+    // Takes a visited site or a link site (this very object) out of the database and hands it
+    // to the caller; null when it is not found. A visited site is hidden, dropped from the URL
+    // map and from every word entry (entries left without sites are freed); its m_words is
+    // emptied, as those entries no longer refer to it.
     std::unique_ptr<CSite> RemoveSite(CSite* site);
+    // Gives a site of the database a new URL and re-keys the URL map and every word entry's
+    // m_sites to match. False (and nothing changed) when the site is not in the database.
+    bool RekeySite(CSite* site, const std::string& newUrl);
 
     void SetModified() { m_modified = true; }
     bool IsModified() const { return m_modified; }
@@ -48,10 +60,27 @@ public:
     const SiteArray& Sites() const { return m_sites; }
     const WordMap& Words() const { return m_words; }
     const std::map<std::string, CSite*>& UrlMap() const { return m_urlMap; }
+    // The format version read from the file; 1 for a new database. Saving always writes 1.
     std::int32_t Version() const { return m_version; }
     const std::string& FileName() const { return m_fileName; }
+    // True when the file given to Open could not be read whole.
+    bool IsDamaged() const { return m_damaged; }
 
 private:
+    enum class LoadResult { Ok, WrongVersion, Damaged };
+
+    bool OpenFile(const std::string& fileName, bool readOnly);
+    void Clear();
+    LoadResult Load(std::string_view bytes);
+    bool LoadWords(CBinaryReader& reader);
+    bool LoadSite(CBinaryReader& reader);
+    bool SetAsideDamagedFileBeforeSave();
+    bool WriteFile();
+    // Points the URL map entry for url at the last visited site in the array with that URL.
+    void RestoreUrlMapEntry(const std::string& url);
+    // Finds the slot holding this very site, or -1.
+    int SlotOf(const CSite* site) const;
+
     SiteArray m_sites;
     std::map<std::string, CSite*> m_urlMap;
     WordMap m_words;
@@ -59,4 +88,6 @@ private:
     std::int32_t m_version = 1;
     bool m_modified = false;
     bool m_damaged = false;
+    bool m_opened = false;
+    bool m_readOnly = false;
 };

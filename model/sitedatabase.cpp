@@ -1,0 +1,445 @@
+#include "model/sitedatabase.h"
+
+#include "model/binaryio.h"
+#include "model/errorreport.h"
+#include "model/random.h"
+#include "model/site.h"
+#include "model/wordentry.h"
+
+#include <sys/stat.h>
+#include <utility>
+
+namespace {
+constexpr std::int32_t kFileVersion = 1;
+
+// Smallest records of the file, used to check counts before anything is reserved.
+constexpr std::size_t kMinWordRecord = 4 * 4;  // length, no text, x, y, count
+constexpr std::size_t kMinSiteRecord = 10 * 4; // nine integers and the word count
+constexpr std::size_t kMinLinkRecord = 6 * 4;
+constexpr std::size_t kMinSiteWord = 4;
+
+// Positions of visited sites are brought back onto the map when a file holds them off it.
+std::int32_t ClampToMap(std::int32_t value) {
+    if (value < 0)
+        return 5;
+    if (value > 2000)
+        return 1995;
+    return value;
+}
+
+// The reader refuses texts above the limit, so the writer never writes one.
+std::string_view Capped(const std::string& text) {
+    return std::string_view(text).substr(0, static_cast<std::size_t>(kMaxText));
+}
+
+std::int32_t CappedLength(const std::string& text) {
+    return static_cast<std::int32_t>(Capped(text).size());
+}
+
+struct LinkRecord {
+    std::string_view url, title, annotation;
+    std::int32_t hidden = 0, x = 0, y = 0;
+};
+
+bool ReadLinkRecord(CBinaryReader& reader, LinkRecord& link) {
+    std::int32_t urlLength = 0, titleLength = 0, annotationLength = 0;
+    return reader.ReadInt32(urlLength) && reader.ReadInt32(titleLength) &&
+           reader.ReadInt32(annotationLength) && reader.ReadInt32(link.hidden) &&
+           reader.ReadInt32(link.x) && reader.ReadInt32(link.y) &&
+           reader.ReadView(urlLength, link.url) && reader.ReadView(titleLength, link.title) &&
+           reader.ReadView(annotationLength, link.annotation);
+}
+} // namespace
+
+CSiteDatabase::CSiteDatabase() = default;
+
+CSiteDatabase::~CSiteDatabase() {
+    if (m_opened && !m_readOnly)
+        Save();
+}
+
+bool CSiteDatabase::Open(const std::string& fileName) {
+    return OpenFile(fileName, false);
+}
+
+bool CSiteDatabase::OpenReadOnly(const std::string& fileName) {
+    return OpenFile(fileName, true);
+}
+
+void CSiteDatabase::Clear() {
+    m_urlMap.clear();
+    m_sites.clear();
+    m_words.clear();
+    m_version = kFileVersion;
+    m_damaged = false;
+    m_modified = false;
+}
+
+bool CSiteDatabase::OpenFile(const std::string& fileName, bool readOnly) {
+    Clear();
+    m_fileName = fileName;
+    m_opened = true;
+    m_readOnly = readOnly;
+
+    std::string bytes;
+    const ReadResult read = ReadWholeFile(fileName, bytes);
+    if (read == ReadResult::Missing)
+        return true;
+    if (read == ReadResult::Failed) {
+        m_damaged = true;
+        ShowError("Can't read url database " + fileName +
+                  ". The file will be renamed aside, not overwritten, at the next save.");
+        return false;
+    }
+
+    switch (Load(bytes)) {
+    case LoadResult::Ok:
+        return true;
+    case LoadResult::WrongVersion:
+        m_damaged = true;
+        ShowError("Url database is from wrong version: can't read.");
+        return false;
+    case LoadResult::Damaged:
+        break;
+    }
+    m_damaged = true;
+    ShowError("Url database " + fileName + " is damaged and can't be read whole. The " +
+              std::to_string(m_sites.size()) +
+              " sites read before the damage are kept; the file will be renamed aside, not "
+              "overwritten, at the next save.");
+    return false;
+}
+
+CSiteDatabase::LoadResult CSiteDatabase::Load(std::string_view bytes) {
+    CBinaryReader reader(bytes);
+    std::int32_t version = 0;
+    if (!reader.ReadInt32(version))
+        return LoadResult::Damaged;
+    if (version != kFileVersion)
+        return LoadResult::WrongVersion;
+    if (!LoadWords(reader))
+        return LoadResult::Damaged;
+
+    std::int32_t siteCount = 0;
+    if (!reader.ReadInt32(siteCount) || !reader.CountFits(siteCount, kMinSiteRecord))
+        return LoadResult::Damaged;
+    m_sites.reserve(static_cast<std::size_t>(siteCount));
+    for (std::int32_t i = 0; i < siteCount; ++i) {
+        if (!LoadSite(reader))
+            return LoadResult::Damaged;
+    }
+    // Bytes after the last record mean the counts do not describe the file.
+    return reader.AtEnd() ? LoadResult::Ok : LoadResult::Damaged;
+}
+
+bool CSiteDatabase::LoadWords(CBinaryReader& reader) {
+    std::int32_t wordCount = 0;
+    if (!reader.ReadInt32(wordCount) || !reader.CountFits(wordCount, kMinWordRecord))
+        return false;
+    std::string text;
+    for (std::int32_t i = 0; i < wordCount; ++i) {
+        std::string_view view;
+        std::int32_t x = 0, y = 0, count = 0;
+        if (!reader.ReadStringView(view) || !reader.ReadInt32(x) || !reader.ReadInt32(y) ||
+            !reader.ReadInt32(count))
+            return false;
+        text.assign(view);
+        if (CWordEntry* entry = FindOrMakeWord(text)) {
+            entry->m_x = x;
+            entry->m_y = y;
+            entry->m_count = count;
+        }
+    }
+    return true;
+}
+
+// Reads one visited-site record whole before anything is made of it, so a record cut short
+// leaves no half site and no word entry behind.
+bool CSiteDatabase::LoadSite(CBinaryReader& reader) {
+    std::int32_t urlLength = 0, titleLength = 0, annotationLength = 0, linkCount = 0;
+    std::int32_t visited = 0, hidden = 0, x = 0, y = 0, time = 0;
+    std::string_view url, title, annotation;
+    if (!reader.ReadInt32(urlLength) || !reader.ReadInt32(titleLength) ||
+        !reader.ReadInt32(annotationLength) || !reader.ReadInt32(linkCount) ||
+        !reader.ReadInt32(visited) || !reader.ReadInt32(hidden) || !reader.ReadInt32(x) ||
+        !reader.ReadInt32(y) || !reader.ReadInt32(time) || !reader.ReadView(urlLength, url) ||
+        !reader.ReadView(titleLength, title) || !reader.ReadView(annotationLength, annotation))
+        return false;
+
+    std::int32_t wordCount = 0;
+    if (!reader.ReadInt32(wordCount) || !reader.CountFits(wordCount, kMinSiteWord))
+        return false;
+    std::vector<std::string_view> words(static_cast<std::size_t>(wordCount));
+    for (std::string_view& word : words) {
+        if (!reader.ReadStringView(word))
+            return false;
+    }
+
+    if (!reader.CountFits(linkCount, kMinLinkRecord))
+        return false;
+    std::vector<LinkRecord> links(static_cast<std::size_t>(linkCount));
+    for (LinkRecord& link : links) {
+        if (!ReadLinkRecord(reader, link))
+            return false;
+    }
+
+    auto site = std::make_unique<CSite>(std::string(url), std::string(title),
+                                        std::string(annotation), visited, time);
+    site->m_x = ClampToMap(x);
+    site->m_y = ClampToMap(y);
+    site->m_hidden = hidden;
+
+    std::string text;
+    for (std::string_view word : words) {
+        text.assign(word);
+        if (CWordEntry* entry = FindOrMakeWord(text)) {
+            entry->AddSite(site.get());
+            site->m_words.emplace(text, entry);
+        }
+    }
+
+    site->m_links.reserve(links.size());
+    for (const LinkRecord& record : links) {
+        auto link = std::make_unique<CSite>(std::string(record.url), std::string(record.title),
+                                            std::string(record.annotation), 0, 0);
+        link->m_x = record.x;
+        link->m_y = record.y;
+        link->m_hidden = record.hidden;
+        site->m_links.push_back(std::move(link));
+    }
+
+    m_urlMap[site->m_url] = site.get();
+    m_sites.push_back(std::move(site));
+    return true;
+}
+
+bool CSiteDatabase::Save() {
+    if (!m_opened || m_readOnly)
+        return false;
+    return WriteFile();
+}
+
+bool CSiteDatabase::WriteFile() {
+    CAtomicFile file;
+    if (!file.Open(m_fileName)) {
+        ShowError("Can't open url database for writing.");
+        return false;
+    }
+
+    file.WriteInt32(kFileVersion);
+    file.WriteInt32(static_cast<std::int32_t>(m_words.size()));
+    for (const auto& [key, entry] : m_words) {
+        file.WriteString(Capped(entry->m_text));
+        file.WriteInt32(entry->m_x);
+        file.WriteInt32(entry->m_y);
+        file.WriteInt32(entry->m_count);
+    }
+
+    std::int32_t siteCount = 0;
+    for (const auto& site : m_sites)
+        siteCount += site ? 1 : 0;
+    file.WriteInt32(siteCount);
+
+    // A failed write fails every later one and the file is not committed, so the first
+    // message is the only one worth showing.
+    const auto fail = [](const char* message) {
+        ShowError(message);
+        return false;
+    };
+    const auto writeTexts = [&file, &fail](const CSite& site) {
+        if (!file.WriteBytes(Capped(site.m_url)))
+            return fail("Error writing url to URL database.");
+        if (!file.WriteBytes(Capped(site.m_title)))
+            return fail("Error writing title to URL database.");
+        if (!file.WriteBytes(Capped(site.m_annotation)))
+            return fail("Error writing annotation to URL database.");
+        return true;
+    };
+
+    for (const auto& site : m_sites) {
+        if (!site)
+            continue;
+        std::int32_t linkCount = 0;
+        for (const auto& link : site->m_links)
+            linkCount += link ? 1 : 0;
+        const bool metaWritten = file.WriteInt32(CappedLength(site->m_url)) &&
+                                 file.WriteInt32(CappedLength(site->m_title)) &&
+                                 file.WriteInt32(CappedLength(site->m_annotation)) &&
+                                 file.WriteInt32(linkCount) && file.WriteInt32(site->m_visited) &&
+                                 file.WriteInt32(site->m_hidden) && file.WriteInt32(site->m_x) &&
+                                 file.WriteInt32(site->m_y) && file.WriteInt32(site->m_time);
+        if (!metaWritten)
+            return fail("Error writing meta-data to URL database.");
+        if (!writeTexts(*site))
+            return false;
+
+        file.WriteInt32(static_cast<std::int32_t>(site->m_words.size()));
+        for (const auto& [text, entry] : site->m_words)
+            file.WriteString(Capped(text));
+
+        for (const auto& link : site->m_links) {
+            if (!link)
+                continue;
+            const bool linkMetaWritten = file.WriteInt32(CappedLength(link->m_url)) &&
+                                         file.WriteInt32(CappedLength(link->m_title)) &&
+                                         file.WriteInt32(CappedLength(link->m_annotation)) &&
+                                         file.WriteInt32(link->m_hidden) &&
+                                         file.WriteInt32(link->m_x) && file.WriteInt32(link->m_y);
+            if (!linkMetaWritten)
+                return fail("Error writing meta-data to URL database.");
+            if (!writeTexts(*link))
+                return false;
+        }
+    }
+
+    if (m_damaged && !SetAsideDamagedFileBeforeSave())
+        return false;
+    if (!file.Commit()) {
+        ShowError("Error writing url database " + m_fileName + "; the previous file is kept.");
+        return false;
+    }
+    return true;
+}
+
+// The file that could not be read whole is renamed, never overwritten: it may hold sites the
+// loader could not reach.
+bool CSiteDatabase::SetAsideDamagedFileBeforeSave() {
+    struct stat info;
+    if (::lstat(m_fileName.c_str(), &info) != 0 || !SetAsideDamagedFile(m_fileName).empty()) {
+        m_damaged = false;
+        return true;
+    }
+    ShowError("Can't rename the damaged url database " + m_fileName +
+              " aside; it is left as it was and the map is not saved.");
+    return false;
+}
+
+CSite* CSiteDatabase::FindSite(const std::string& url) const {
+    const auto it = m_urlMap.find(url);
+    return it == m_urlMap.end() ? nullptr : it->second;
+}
+
+int CSiteDatabase::SlotOf(const CSite* site) const {
+    if (!site)
+        return -1;
+    for (std::size_t i = 0; i < m_sites.size(); ++i) {
+        if (m_sites[i].get() == site)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int CSiteDatabase::IndexOfSite(const std::string& url) const {
+    return SlotOf(FindSite(url));
+}
+
+CSite* CSiteDatabase::AddSite(std::unique_ptr<CSite> site) {
+    CSite* raw = site.get();
+    if (!raw)
+        return nullptr;
+    m_urlMap[raw->m_url] = raw;
+    m_sites.push_back(std::move(site));
+    m_modified = true;
+    return raw;
+}
+
+bool CSiteDatabase::HasWord(const std::string& text) const {
+    return m_words.find(text) != m_words.end();
+}
+
+CWordEntry* CSiteDatabase::FindOrMakeWord(const std::string& text) {
+    if (text.size() < 2)
+        return nullptr;
+    const auto it = m_words.find(text);
+    if (it != m_words.end())
+        return it->second.get();
+    auto entry = std::make_unique<CWordEntry>(text);
+    entry->m_x = RandomBetween(20, 1980);
+    entry->m_y = RandomBetween(20, 1980);
+    CWordEntry* raw = entry.get();
+    m_words.emplace(text, std::move(entry));
+    return raw;
+}
+
+void CSiteDatabase::RestoreUrlMapEntry(const std::string& url) {
+    for (auto it = m_sites.rbegin(); it != m_sites.rend(); ++it) {
+        if (*it && (*it)->m_url == url) {
+            m_urlMap[url] = it->get();
+            return;
+        }
+    }
+    m_urlMap.erase(url);
+}
+
+// The site is found by identity, not by URL: a link site shares its URL with the visited
+// site it points to, and two visited records may share one URL.
+std::unique_ptr<CSite> CSiteDatabase::RemoveSite(CSite* site) {
+    const int slot = SlotOf(site);
+    if (slot >= 0) {
+        std::unique_ptr<CSite> removed = std::move(m_sites[static_cast<std::size_t>(slot)]);
+        m_sites.erase(m_sites.begin() + slot);
+        const auto mapped = m_urlMap.find(removed->m_url);
+        if (mapped != m_urlMap.end() && mapped->second == site)
+            RestoreUrlMapEntry(removed->m_url);
+        removed->Hide();
+        for (auto it = m_words.begin(); it != m_words.end();) {
+            auto& sites = it->second->m_sites;
+            const auto entry = sites.find(removed->m_url);
+            const bool carried = entry != sites.end() && entry->second == site;
+            if (carried)
+                sites.erase(entry);
+            it = carried && sites.empty() ? m_words.erase(it) : std::next(it);
+        }
+        removed->m_words.clear();
+        m_modified = true;
+        return removed;
+    }
+    for (const auto& visited : m_sites) {
+        if (!visited)
+            continue;
+        auto& links = visited->m_links;
+        for (auto it = links.begin(); it != links.end(); ++it) {
+            if (site && it->get() == site) {
+                std::unique_ptr<CSite> removed = std::move(*it);
+                links.erase(it);
+                m_modified = true;
+                return removed;
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool CSiteDatabase::RekeySite(CSite* site, const std::string& newUrl) {
+    if (!site)
+        return false;
+    if (SlotOf(site) < 0) {
+        for (const auto& visited : m_sites) {
+            if (!visited)
+                continue;
+            for (const auto& link : visited->m_links) {
+                if (link.get() == site) {
+                    site->m_url = newUrl;
+                    m_modified = true;
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+    if (site->m_url == newUrl)
+        return true;
+    const std::string oldUrl = std::exchange(site->m_url, newUrl);
+    RestoreUrlMapEntry(oldUrl);
+    RestoreUrlMapEntry(newUrl);
+    for (auto& [text, entry] : m_words) {
+        auto& sites = entry->m_sites;
+        const auto it = sites.find(oldUrl);
+        if (it != sites.end() && it->second == site) {
+            sites.erase(it);
+            sites[newUrl] = site;
+        }
+    }
+    m_modified = true;
+    return true;
+}

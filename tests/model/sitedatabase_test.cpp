@@ -1,0 +1,640 @@
+#include "model/binaryio.h"
+#include "model/errorreport.h"
+#include "model/random.h"
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "model/wordentry.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+
+class Folder {
+public:
+    Folder() {
+        std::string pattern = (fs::temp_directory_path() / "wayfold-store-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            ADD_FAILURE() << "no temporary folder";
+        m_path = pattern;
+    }
+    ~Folder() {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    std::string File(const std::string& name) const { return (m_path / name).string(); }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_path))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    fs::path m_path;
+};
+
+std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class Recorder {
+public:
+    Recorder() {
+        m_previous =
+            SetErrorHandler([this](const std::string& text, bool) { m_messages.push_back(text); });
+    }
+    ~Recorder() { SetErrorHandler(m_previous); }
+    std::vector<std::string> m_messages;
+
+private:
+    ErrorHandler m_previous;
+};
+
+// The file layout, spelled out independently of the code under test.
+std::string I(std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    return {char(u & 0xff), char((u >> 8) & 0xff), char((u >> 16) & 0xff), char(u >> 24)};
+}
+std::string S(const std::string& text) {
+    return I(static_cast<std::int32_t>(text.size())) + text;
+}
+std::string WordRecord(const std::string& text, int x, int y, int count) {
+    return S(text) + I(x) + I(y) + I(count);
+}
+std::string LinkRecord(const std::string& url, const std::string& title,
+                       const std::string& annotation, int hidden, int x, int y) {
+    return I(int(url.size())) + I(int(title.size())) + I(int(annotation.size())) + I(hidden) +
+           I(x) + I(y) + url + title + annotation;
+}
+std::string SiteRecord(const std::string& url, const std::string& title,
+                       const std::string& annotation, int visited, int hidden, int x, int y,
+                       int time, const std::vector<std::string>& words,
+                       const std::vector<std::string>& links) {
+    std::string record = I(int(url.size())) + I(int(title.size())) + I(int(annotation.size())) +
+                         I(int(links.size())) + I(visited) + I(hidden) + I(x) + I(y) + I(time) +
+                         url + title + annotation + I(int(words.size()));
+    for (const auto& word : words)
+        record += S(word);
+    for (const auto& link : links)
+        record += link;
+    return record;
+}
+
+// A small file as another tool would write it: two words, three sites, links, odd positions.
+std::string HandMadeFile() {
+    return I(1) + I(3) + WordRecord("ALPHA", 10, 20, 3) + WordRecord("Q", 1, 1, 1) +
+           WordRecord("BETA", -4, 2100, 1) + I(3) +
+           SiteRecord("http://a/", "Site A", "<NONE>", 1, 0, -7, 2500, 1700000000,
+                      {"ALPHA", "BETA", "X"},
+                      {LinkRecord("http://b/", " ", "<NONE>", 1, -7, 3),
+                       LinkRecord("http://a/x", "next", "note", 0, 2500, 40)}) +
+           SiteRecord("http://b/", "Site B", "mine", 1, 1, 2000, 0, 1600000000, {"ALPHA"}, {}) +
+           SiteRecord("http://a/", "Again A", "<NONE>", 1, 0, 100, 200, 1650000000, {}, {});
+}
+
+CSite* MakeSite(CSiteDatabase& db, const std::string& url, std::int32_t time = 1700000000) {
+    return db.AddSite(std::make_unique<CSite>(url, "title " + url, "<NONE>", 1, time));
+}
+
+void GiveWord(CSiteDatabase& db, CSite* site, const std::string& text) {
+    CWordEntry* entry = db.FindOrMakeWord(text);
+    site->AddWord(entry);
+    entry->AddSite(site);
+}
+} // namespace
+
+TEST(SiteDatabase, MissingFileIsEmptyAndFirstSaveWritesVersionAndZeroCounts) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    {
+        Recorder errors;
+        CSiteDatabase db;
+        EXPECT_TRUE(db.Open(path));
+        EXPECT_TRUE(db.Sites().empty());
+        EXPECT_EQ(db.Version(), 1);
+        EXPECT_TRUE(errors.m_messages.empty());
+    }
+    EXPECT_EQ(Bytes(path), I(1) + I(0) + I(0));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
+}
+
+TEST(SiteDatabase, NeverOpenedDatabaseWritesNothing) {
+    Folder folder;
+    { CSiteDatabase db; }
+    EXPECT_TRUE(folder.Names().empty());
+}
+
+TEST(SiteDatabase, SaveWritesTheLayoutByteForByte) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    {
+        CSiteDatabase db;
+        db.Open(path);
+        CSite* a = MakeSite(db, "http://a/", 1700000000);
+        a->m_x = 5;
+        a->m_y = 1995;
+        a->m_annotation = "my note";
+        GiveWord(db, a, "ALPHA");
+        GiveWord(db, a, "BETA");
+        CWordEntry* alpha = db.FindOrMakeWord("ALPHA");
+        alpha->m_x = 10;
+        alpha->m_y = 20;
+        alpha->m_count = 2;
+        CWordEntry* beta = db.FindOrMakeWord("BETA");
+        beta->m_x = 30;
+        beta->m_y = 40;
+        CSite* link = a->AddLink(std::make_unique<CSite>("http://l/", " ", "<NONE>", 0));
+        link->m_x = -7;
+        link->m_y = 3;
+        link->m_hidden = 1;
+        a->m_links.push_back(nullptr); // an empty slot is not written
+        CSite* b = MakeSite(db, "http://b/", 1600000000);
+        b->m_x = 0;
+        b->m_y = 7;
+        b->m_hidden = 1;
+        b->m_title = "";
+        ASSERT_TRUE(db.Save());
+    }
+    const std::string expected =
+        I(1) + I(2) + WordRecord("ALPHA", 10, 20, 2) + WordRecord("BETA", 30, 40, 1) + I(2) +
+        SiteRecord("http://a/", "title http://a/", "my note", 1, 0, 5, 1995, 1700000000,
+                   {"ALPHA", "BETA"}, {LinkRecord("http://l/", " ", "<NONE>", 1, -7, 3)}) +
+        SiteRecord("http://b/", "", "<NONE>", 1, 1, 0, 7, 1600000000, {}, {});
+    EXPECT_EQ(Bytes(path), expected);
+}
+
+TEST(SiteDatabase, LoadsAHandMadeFileWithClampsAndDroppedShortWords) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    Write(path, HandMadeFile());
+    Recorder errors;
+    CSiteDatabase db;
+    const auto before = static_cast<std::int32_t>(std::time(nullptr));
+    ASSERT_TRUE(db.OpenReadOnly(path));
+    EXPECT_TRUE(errors.m_messages.empty());
+
+    ASSERT_EQ(db.Words().size(), 2u);
+    EXPECT_FALSE(db.HasWord("Q"));
+    const CWordEntry& alpha = *db.Words().at("ALPHA");
+    EXPECT_EQ(alpha.m_x, 10);
+    EXPECT_EQ(alpha.m_y, 20);
+    EXPECT_EQ(alpha.m_count, 3);
+    const CWordEntry& beta = *db.Words().at("BETA");
+    EXPECT_EQ(beta.m_x, -4); // word positions are not clamped
+    EXPECT_EQ(beta.m_y, 2100);
+
+    ASSERT_EQ(db.Sites().size(), 3u);
+    const CSite& a = *db.Sites()[0];
+    EXPECT_EQ(a.m_url, "http://a/");
+    EXPECT_EQ(a.m_title, "Site A");
+    EXPECT_EQ(a.m_annotation, "<NONE>");
+    EXPECT_EQ(a.m_visited, 1);
+    EXPECT_EQ(a.m_x, 5);
+    EXPECT_EQ(a.m_y, 1995);
+    EXPECT_EQ(a.m_time, 1700000000);
+    EXPECT_EQ(a.m_width, 20);
+    ASSERT_EQ(a.m_words.size(), 2u);
+    EXPECT_EQ(a.m_words.at("ALPHA"), &alpha);
+    EXPECT_EQ(alpha.m_sites.size(), 2u); // a and b; the later http://a/ has no words
+    EXPECT_EQ(beta.m_sites.at("http://a/"), &a);
+
+    ASSERT_EQ(a.m_links.size(), 2u);
+    const CSite& link = *a.m_links[0];
+    EXPECT_EQ(link.m_url, "http://b/");
+    EXPECT_EQ(link.m_title, " ");
+    EXPECT_EQ(link.m_visited, 0);
+    EXPECT_EQ(link.m_hidden, 1);
+    EXPECT_EQ(link.m_x, -7);
+    EXPECT_EQ(link.m_y, 3);
+    EXPECT_EQ(link.m_width, 15);
+    EXPECT_GE(link.m_time, before);
+    EXPECT_EQ(a.m_links[1]->m_x, 2500);
+    EXPECT_EQ(a.m_links[1]->m_annotation, "note");
+
+    const CSite& b = *db.Sites()[1];
+    EXPECT_EQ(b.m_x, 2000);
+    EXPECT_EQ(b.m_y, 0);
+    EXPECT_EQ(b.m_hidden, 1);
+    EXPECT_EQ(alpha.m_sites.at("http://b/"), &b);
+
+    // Both records of http://a/ stay; the URL map finds the later one.
+    EXPECT_EQ(db.FindSite("http://a/"), db.Sites()[2].get());
+    EXPECT_EQ(db.IndexOfSite("http://a/"), 2);
+    EXPECT_EQ(db.IndexOfSite("http://b/"), 1);
+    EXPECT_EQ(db.IndexOfSite("http://none/"), -1);
+    EXPECT_EQ(db.FindSite("http://none/"), nullptr);
+}
+
+TEST(SiteDatabase, SaveAndReloadKeepEverythingButLinkTimes) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    Write(path, HandMadeFile());
+    {
+        CSiteDatabase db;
+        ASSERT_TRUE(db.Open(path));
+    }
+    // Another tool's file and ours are interchangeable: rewriting changes only what the
+    // loader mends (clamped positions, dropped one-letter words).
+    CSiteDatabase first;
+    ASSERT_TRUE(first.OpenReadOnly(path));
+    const std::string saved = Bytes(path);
+    {
+        CSiteDatabase again;
+        ASSERT_TRUE(again.Open(path));
+    }
+    EXPECT_EQ(Bytes(path), saved);
+
+    CSiteDatabase second;
+    ASSERT_TRUE(second.OpenReadOnly(path));
+    ASSERT_EQ(first.Sites().size(), second.Sites().size());
+    for (std::size_t i = 0; i < first.Sites().size(); ++i) {
+        const CSite& x = *first.Sites()[i];
+        const CSite& y = *second.Sites()[i];
+        EXPECT_EQ(x.m_url, y.m_url);
+        EXPECT_EQ(x.m_title, y.m_title);
+        EXPECT_EQ(x.m_annotation, y.m_annotation);
+        EXPECT_EQ(x.m_hidden, y.m_hidden);
+        EXPECT_EQ(x.m_x, y.m_x);
+        EXPECT_EQ(x.m_y, y.m_y);
+        EXPECT_EQ(x.m_time, y.m_time);
+        EXPECT_EQ(x.m_timeText, y.m_timeText);
+        ASSERT_EQ(x.m_links.size(), y.m_links.size());
+        for (std::size_t j = 0; j < x.m_links.size(); ++j) {
+            EXPECT_EQ(x.m_links[j]->m_url, y.m_links[j]->m_url);
+            EXPECT_EQ(x.m_links[j]->m_x, y.m_links[j]->m_x);
+            EXPECT_EQ(x.m_links[j]->m_hidden, y.m_links[j]->m_hidden);
+        }
+        std::vector<std::string> wordsX, wordsY;
+        for (const auto& [text, entry] : x.m_words)
+            wordsX.push_back(text);
+        for (const auto& [text, entry] : y.m_words)
+            wordsY.push_back(text);
+        EXPECT_EQ(wordsX, wordsY);
+    }
+    ASSERT_EQ(first.Words().size(), second.Words().size());
+    for (const auto& [text, entry] : first.Words()) {
+        const CWordEntry& other = *second.Words().at(text);
+        EXPECT_EQ(entry->m_x, other.m_x);
+        EXPECT_EQ(entry->m_y, other.m_y);
+        EXPECT_EQ(entry->m_count, other.m_count);
+        EXPECT_EQ(entry->m_sites.size(), other.m_sites.size());
+    }
+}
+
+TEST(SiteDatabase, HasWordNeverAddsButFindOrMakeDoes) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    {
+        CSiteDatabase db;
+        db.Open(path);
+        EXPECT_FALSE(db.HasWord("UNKNOWN"));
+        EXPECT_EQ(db.FindOrMakeWord("A"), nullptr);
+        EXPECT_EQ(db.FindOrMakeWord(""), nullptr);
+        CWordEntry* word = db.FindOrMakeWord("go");
+        ASSERT_NE(word, nullptr);
+        EXPECT_EQ(word->m_text, "GO");
+        EXPECT_EQ(word->m_count, 1);
+        EXPECT_GE(word->m_x, 20);
+        EXPECT_LE(word->m_x, 1980);
+        EXPECT_EQ(db.FindOrMakeWord("go"), word);
+    }
+    const std::string bytes = Bytes(path);
+    ASSERT_EQ(bytes.size(), 30u);
+    EXPECT_EQ(bytes.substr(0, 14), I(1) + I(1) + S("GO"));
+    EXPECT_EQ(bytes.substr(22), I(1) + I(0)); // count 1, no sites
+}
+
+TEST(SiteDatabase, RemovingTheLastSiteOfAWordRemovesTheWord) {
+    CSiteDatabase db;
+    CSite* a = MakeSite(db, "http://a/");
+    CSite* b = MakeSite(db, "http://b/");
+    GiveWord(db, a, "SHARED");
+    GiveWord(db, b, "SHARED");
+    GiveWord(db, a, "ONLYA");
+    db.FindOrMakeWord("ORPHAN"); // carried by no site: not touched by a removal
+
+    std::unique_ptr<CSite> removed = db.RemoveSite(a);
+    ASSERT_EQ(removed.get(), a);
+    EXPECT_EQ(removed->m_hidden, 1);
+    EXPECT_TRUE(removed->m_words.empty());
+    EXPECT_FALSE(db.HasWord("ONLYA"));
+    EXPECT_TRUE(db.HasWord("ORPHAN"));
+    ASSERT_TRUE(db.HasWord("SHARED"));
+    EXPECT_EQ(db.Words().at("SHARED")->m_sites.size(), 1u);
+    EXPECT_EQ(db.FindSite("http://a/"), nullptr);
+    ASSERT_EQ(db.Sites().size(), 1u);
+    EXPECT_EQ(db.Sites()[0].get(), b);
+    EXPECT_EQ(db.RemoveSite(a), nullptr);
+}
+
+TEST(SiteDatabase, RemovesALinkByIdentityEvenWhenItSharesAVisitedUrl) {
+    CSiteDatabase db;
+    CSite* a = MakeSite(db, "http://a/");
+    CSite* b = MakeSite(db, "http://b/");
+    GiveWord(db, b, "BWORD");
+    CSite* first = a->AddLink(std::make_unique<CSite>("http://b/", "", "<NONE>", 0));
+    CSite* second = a->AddLink(std::make_unique<CSite>("http://c/", "", "<NONE>", 0));
+
+    std::unique_ptr<CSite> removed = db.RemoveSite(first);
+    EXPECT_EQ(removed.get(), first);
+    ASSERT_EQ(a->m_links.size(), 1u);
+    EXPECT_EQ(a->m_links[0].get(), second);
+    // The visited site of the same URL is untouched.
+    EXPECT_EQ(db.FindSite("http://b/"), b);
+    EXPECT_EQ(db.Sites().size(), 2u);
+    EXPECT_TRUE(db.HasWord("BWORD"));
+    EXPECT_EQ(b->m_hidden, 0);
+}
+
+TEST(SiteDatabase, DuplicateUrlsBothStayAndRemovingTheLaterFindsTheEarlier) {
+    CSiteDatabase db;
+    CSite* early = MakeSite(db, "http://same/");
+    CSite* late = MakeSite(db, "http://same/");
+    EXPECT_EQ(db.Sites().size(), 2u);
+    EXPECT_EQ(db.FindSite("http://same/"), late);
+    db.RemoveSite(late);
+    EXPECT_EQ(db.FindSite("http://same/"), early);
+    db.RemoveSite(early);
+    EXPECT_EQ(db.FindSite("http://same/"), nullptr);
+    EXPECT_TRUE(db.UrlMap().empty());
+}
+
+TEST(SiteDatabase, RekeySiteMovesUrlMapAndWordEntries) {
+    CSiteDatabase db;
+    CSite* a = MakeSite(db, "http://old/");
+    CSite* other = MakeSite(db, "http://other/");
+    GiveWord(db, a, "ALPHA");
+    GiveWord(db, other, "ALPHA");
+    CSite* link = other->AddLink(std::make_unique<CSite>("http://old/", "", "<NONE>", 0));
+
+    ASSERT_TRUE(db.RekeySite(a, "http://new/"));
+    EXPECT_EQ(a->m_url, "http://new/");
+    EXPECT_EQ(db.FindSite("http://new/"), a);
+    EXPECT_EQ(db.FindSite("http://old/"), nullptr);
+    const auto& sites = db.Words().at("ALPHA")->m_sites;
+    EXPECT_EQ(sites.count("http://old/"), 0u);
+    EXPECT_EQ(sites.at("http://new/"), a);
+    EXPECT_EQ(sites.at("http://other/"), other);
+    EXPECT_EQ(link->m_url, "http://old/"); // links keep their own URL
+
+    ASSERT_TRUE(db.RekeySite(link, "http://moved/"));
+    EXPECT_EQ(link->m_url, "http://moved/");
+    EXPECT_EQ(db.FindSite("http://moved/"), nullptr);
+
+    CSite stranger("http://x/", "", "", 1, 1);
+    EXPECT_FALSE(db.RekeySite(&stranger, "http://y/"));
+    EXPECT_EQ(stranger.m_url, "http://x/");
+
+    // After a reload the edited URL is what the file holds, and removal still finds it.
+    std::unique_ptr<CSite> removed = db.RemoveSite(a);
+    EXPECT_EQ(removed.get(), a);
+    EXPECT_EQ(db.Words().at("ALPHA")->m_sites.size(), 1u);
+}
+
+TEST(SiteDatabase, TextsAboveTheLimitAreCutSoTheFileStaysReadable) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    const std::string longTitle(9000, 't');
+    {
+        CSiteDatabase db;
+        db.Open(path);
+        CSite* site = MakeSite(db, std::string(8191, 'u'));
+        site->m_title = longTitle;
+    }
+    Recorder errors;
+    CSiteDatabase db;
+    ASSERT_TRUE(db.OpenReadOnly(path));
+    ASSERT_EQ(db.Sites().size(), 1u);
+    EXPECT_EQ(db.Sites()[0]->m_url.size(), 8191u);
+    EXPECT_EQ(db.Sites()[0]->m_title, longTitle.substr(0, 8191));
+    EXPECT_TRUE(errors.m_messages.empty());
+}
+
+// ---- damaged files ----
+
+namespace {
+struct DamageCase {
+    const char* name;
+    std::string bytes;
+    std::size_t sitesKept;
+};
+
+std::vector<DamageCase> DamageCases() {
+    const std::string head = I(1) + I(1) + WordRecord("ALPHA", 1, 2, 1);
+    const std::string goodSite =
+        SiteRecord("http://g/", "good", "<NONE>", 1, 0, 1, 1, 5, {"ALPHA"}, {});
+    const std::string nine = I(9) + I(4) + I(6) + I(0) + I(1) + I(0) + I(1) + I(1) + I(5);
+    return {
+        {"empty file", "", 0},
+        {"huge word count", I(1) + I(0x7fffffff), 0},
+        {"negative word count", I(1) + I(-1) + I(0), 0},
+        {"huge site count", head + I(0x7fffffff) + goodSite, 0},
+        {"negative site count", head + I(-2), 0},
+        {"negative url length", head + I(2) + goodSite + I(-1) + nine.substr(4), 1},
+        {"url length past the end", head + I(2) + goodSite + I(1000) + nine.substr(4), 1},
+        {"title above the limit",
+         head + I(1) + I(1) + I(8192) + nine.substr(8) + "u" + std::string(8192, 't') + "<NONE>" +
+             I(0),
+         0},
+        {"huge site word count",
+         head + I(2) + goodSite + nine + "http://x" + "titl" + "<NONE>" + I(0x40000000), 1},
+        {"huge link count",
+         head + I(2) + goodSite + I(9) + I(4) + I(6) + I(0x7ffffff0) + I(1) + I(0) + I(1) + I(1) +
+             I(5) + "http://x" + "titl" + "<NONE>" + I(0),
+         1},
+        {"negative link count",
+         head + I(2) + goodSite + I(9) + I(4) + I(6) + I(-3) + I(1) + I(0) + I(1) + I(1) + I(5) +
+             "http://x" + "titl" + "<NONE>" + I(0),
+         1},
+        {"negative word length", I(1) + I(1) + I(-5) + I(0) + I(0) + I(0) + I(0), 0},
+        {"bytes after the last site", head + I(1) + goodSite + "x", 1},
+    };
+}
+} // namespace
+
+TEST(SiteDatabase, DamagedFilesAreReportedKeptAndSetAsideAtTheNextSave) {
+    for (const DamageCase& damage : DamageCases()) {
+        SCOPED_TRACE(damage.name);
+        Folder folder;
+        const std::string path = folder.File("urls.wfx");
+        Write(path, damage.bytes);
+        Recorder errors;
+        {
+            CSiteDatabase db;
+            EXPECT_FALSE(db.Open(path));
+            EXPECT_TRUE(db.IsDamaged());
+            ASSERT_EQ(errors.m_messages.size(), 1u);
+            EXPECT_NE(errors.m_messages[0].find(path), std::string::npos);
+            EXPECT_EQ(db.Sites().size(), damage.sitesKept);
+        }
+        EXPECT_EQ(Bytes(path + ".damaged"), damage.bytes);
+        CSiteDatabase reread;
+        EXPECT_TRUE(reread.OpenReadOnly(path));
+        EXPECT_EQ(reread.Sites().size(), damage.sitesKept);
+        EXPECT_EQ(errors.m_messages.size(), 1u);
+    }
+}
+
+TEST(SiteDatabase, TruncationAtEveryOffsetKeepsTheSitesBeforeIt) {
+    const std::string whole = HandMadeFile();
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    std::size_t lastKept = 0;
+    for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        Write(path, whole.substr(0, cut));
+        Recorder errors;
+        CSiteDatabase db;
+        EXPECT_FALSE(db.OpenReadOnly(path));
+        ASSERT_EQ(errors.m_messages.size(), 1u);
+        EXPECT_LT(db.Sites().size(), 3u);
+        EXPECT_GE(db.Sites().size(), lastKept);
+        lastKept = db.Sites().size();
+        if (!db.Sites().empty()) {
+            EXPECT_EQ(db.Sites()[0]->m_title, "Site A");
+        }
+        for (const auto& [text, entry] : db.Words())
+            for (const auto& [url, site] : entry->m_sites)
+                EXPECT_NE(std::find_if(db.Sites().begin(), db.Sites().end(),
+                                       [site = site](const auto& s) { return s.get() == site; }),
+                          db.Sites().end());
+    }
+    EXPECT_EQ(lastKept, 2u);
+    EXPECT_EQ(Bytes(path).size(), whole.size() - 1); // read-only: never set aside
+}
+
+TEST(SiteDatabase, WrongVersionKeepsItsMessageAndIsSetAsideNotOverwritten) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    const std::string original = I(2) + I(0) + I(0);
+    Write(path, original);
+    Write(path + ".damaged", "older");
+    {
+        Recorder errors;
+        CSiteDatabase db;
+        EXPECT_FALSE(db.Open(path));
+        EXPECT_TRUE(db.Sites().empty());
+        EXPECT_EQ(errors.m_messages,
+                  std::vector<std::string>{"Url database is from wrong version: can't read."});
+    }
+    EXPECT_EQ(Bytes(path + ".damaged"), "older");
+    EXPECT_EQ(Bytes(path + ".damaged.2"), original);
+    EXPECT_EQ(Bytes(path), I(1) + I(0) + I(0));
+}
+
+TEST(SiteDatabase, ADamagedFileIsSetAsideOnlyOnce) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    Write(path, HandMadeFile().substr(0, 150));
+    Recorder errors;
+    CSiteDatabase db;
+    EXPECT_FALSE(db.Open(path));
+    ASSERT_TRUE(db.Save());
+    ASSERT_TRUE(db.Save());
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"urls.wfx", "urls.wfx.damaged"}));
+}
+
+TEST(SiteDatabase, ReadOnlyOpenNeverTouchesTheFile) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    const std::string damaged = HandMadeFile().substr(0, 77);
+    Write(path, damaged);
+    {
+        Recorder errors;
+        CSiteDatabase db;
+        db.OpenReadOnly(path);
+        MakeSite(db, "http://new/");
+        EXPECT_FALSE(db.Save());
+    }
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
+    EXPECT_EQ(Bytes(path), damaged);
+}
+
+TEST(SiteDatabase, UnopenableTargetReportsTheMessageAndWritesNothing) {
+    Folder folder;
+    const std::string path = folder.File("missing-dir/urls.wfx");
+    Recorder errors;
+    {
+        CSiteDatabase db;
+        EXPECT_TRUE(db.Open(path));
+        MakeSite(db, "http://a/");
+        EXPECT_FALSE(db.Save());
+    }
+    EXPECT_EQ(errors.m_messages,
+              (std::vector<std::string>{"Can't open url database for writing.",
+                                        "Can't open url database for writing."}));
+    EXPECT_TRUE(folder.Names().empty());
+}
+
+namespace {
+// Lets writes past `bytes` fail as on a full disk, for as long as it lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+} // namespace
+
+TEST(SiteDatabase, AFailedWriteKeepsTheOldFileAndShowsOneMessage) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    Write(path, HandMadeFile());
+    for (const bool large : {false, true}) {
+        SCOPED_TRACE(large);
+        Recorder errors;
+        CSiteDatabase db;
+        ASSERT_TRUE(db.Open(path));
+        // Large enough that the writer's buffer goes to disk in the middle of the records.
+        for (int i = 0; large && i < 300; ++i)
+            MakeSite(db, "http://big/" + std::to_string(i))->m_title = std::string(8000, 'x');
+        {
+            FileSizeLimit limit(large ? 4096 : 16);
+            EXPECT_FALSE(db.Save());
+        }
+        ASSERT_EQ(errors.m_messages.size(), 1u);
+        const std::string& message = errors.m_messages[0];
+        if (large)
+            EXPECT_TRUE(message == "Error writing title to URL database." ||
+                        message == "Error writing url to URL database." ||
+                        message == "Error writing annotation to URL database." ||
+                        message == "Error writing meta-data to URL database.")
+                << message;
+        else
+            EXPECT_EQ(message,
+                      "Error writing url database " + path + "; the previous file is kept.");
+        EXPECT_EQ(Bytes(path), HandMadeFile());
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
+        db.OpenReadOnly(path); // no save at the end of the scope
+    }
+}
