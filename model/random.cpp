@@ -19,5 +19,6 @@ int Random15() {
 int RandomBetween(int lo, int hi) {
     if (lo > hi)
         return 0;
-    return static_cast<int>(lo + Random15() / 32767.0 * (hi - lo));
+    // In double throughout, so wide ranges cannot overflow.
+    return static_cast<int>(lo + Random15() / 32767.0 * (static_cast<double>(hi) - lo));
 }
