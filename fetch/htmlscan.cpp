@@ -7,9 +7,32 @@
 
 namespace {
 
-bool IsWordByte(unsigned char c) {
-    return !ClassicChars::IsSpace(c) && !ClassicChars::IsPunct(c) && !ClassicChars::IsDigit(c);
-}
+// Byte classes of the tokenizer, one table lookup per byte.
+enum : unsigned char {
+    kWordByte = 1, // neither white space, punctuation nor a digit (0x80-0xFF included)
+    kTextStop = 2, // needs its own rule outside a tag: '<' '>' '&' line feed
+    kTagStop = 4   // needs its own rule inside a tag: '<' '>' '"'
+};
+
+struct SByteTable {
+    unsigned char classes[256] = {};
+    SByteTable() {
+        for (int b = 0; b < 256; ++b) {
+            const auto c = static_cast<unsigned char>(b);
+            if (!ClassicChars::IsSpace(c) && !ClassicChars::IsPunct(c) && !ClassicChars::IsDigit(c))
+                classes[b] |= kWordByte;
+        }
+        for (unsigned char c : {'<', '>', '&', '\n'})
+            classes[c] |= kTextStop;
+        for (unsigned char c : {'<', '>', '"'})
+            classes[c] |= kTagStop;
+    }
+    bool Is(char c, unsigned char cls) const {
+        return (classes[static_cast<unsigned char>(c)] & cls) != 0;
+    }
+};
+
+const SByteTable kBytes;
 
 bool EqualsNoCase(std::string_view text, std::string_view lowerCase) {
     if (text.size() != lowerCase.size())
@@ -55,10 +78,17 @@ std::string_view TagName(std::string_view tag) {
     return tag.substr(0, i);
 }
 
+// Appends as much of the bytes as keeps text within limit bytes.
+void AppendCapped(std::string& text, std::string_view bytes, size_t limit) {
+    if (text.size() < limit)
+        text.append(bytes.substr(0, limit - text.size()));
+}
+
 } // namespace
 
 // The state of one pass over the page: the open tag, the current text run and the current
-// word. Every product goes straight into the scan.
+// word. Every product goes straight into the scan. Bytes without a rule of their own are
+// handled a stretch at a time.
 class CHtmlScan::CTokenizer {
 public:
     CTokenizer(CHtmlScan& scan, std::string_view page) : m_scan(scan), m_page(page) {
@@ -76,31 +106,76 @@ public:
                 m_skipUntil = {};
                 continue;
             }
+            i = m_inTag ? TakeTagStretch(i) : TakeTextStretch(i);
+            if (i >= end)
+                break;
             const char c = m_page[i];
             if (c == '<') {
                 OnLessThan();
             } else if (c == '>') {
                 OnGreaterThan();
-            } else if (m_inTag) {
-                if (c != '"' && m_tag.size() < kMaxText)
-                    m_tag += c;
-            } else if (c == '&' && i + 1 < end && m_page[i + 1] != ' ') {
-                i = SkipEntity(i);
-                continue;
-            } else {
-                OnTextByte(c);
+            } else if (c == '\n') {
+                // A line feed counts as a blank in the run but neither is content nor ends a word.
+                AppendCapped(m_run, " ", kMaxRun);
+            } else if (c == '&') {
+                if (i + 1 < end && m_page[i + 1] != ' ') {
+                    i = SkipEntity(i);
+                    continue;
+                }
+                OnPlainText(m_page.substr(i, 1));
             }
+            // A double quote inside a tag is dropped.
             ++i;
         }
         // A pending run, word or tag at the end of the page is dropped.
     }
 
 private:
+    size_t StretchEnd(size_t from, unsigned char stop) const {
+        while (from < m_page.size() && !kBytes.Is(m_page[from], stop))
+            ++from;
+        return from;
+    }
+
+    size_t TakeTagStretch(size_t from) {
+        const size_t to = StretchEnd(from, kTagStop);
+        AppendCapped(m_tag, m_page.substr(from, to - from), kMaxText);
+        return to;
+    }
+
+    size_t TakeTextStretch(size_t from) {
+        const size_t to = StretchEnd(from, kTextStop);
+        OnPlainText(m_page.substr(from, to - from));
+        return to;
+    }
+
+    // Text bytes without a rule of their own: content of the run (as far as it has room) and
+    // material of words, which end at white space, punctuation and digits.
+    void OnPlainText(std::string_view text) {
+        if (text.empty())
+            return;
+        if (m_run.size() < kMaxRun) {
+            AppendCapped(m_run, text, kMaxRun);
+            m_runHasContent = true;
+        }
+        size_t i = 0;
+        while (i < text.size()) {
+            const size_t start = i;
+            while (i < text.size() && kBytes.Is(text[i], kWordByte))
+                ++i;
+            AppendCapped(m_word, text.substr(start, i - start), kMaxText);
+            if (i < text.size()) {
+                EndWord();
+                ++i;
+            }
+        }
+    }
+
     void OnLessThan() {
         EndWord();
         if (!m_run.empty()) {
             if (m_runHasContent)
-                m_scan.m_tokens.emplace_back(CHtmlToken::TK_TEXT, m_run, std::string());
+                m_scan.m_tokens.emplace_back(CHtmlToken::TK_TEXT, m_run);
             m_run.clear();
             m_runHasContent = false;
         }
@@ -120,11 +195,11 @@ private:
         std::string_view target;
         if (MatchLinkTag(m_tag, 'a', "href=", target) ||
             MatchLinkTag(m_tag, 'A', "HREF=", target)) {
-            m_scan.m_tokens.emplace_back(CHtmlToken::TK_LINK, std::string(), std::string(target));
+            m_scan.m_tokens.emplace_back(CHtmlToken::TK_LINK, std::string(target));
         } else if (m_tag == "/a" || m_tag == "/A") {
-            m_scan.m_tokens.emplace_back(CHtmlToken::TK_ENDLINK, std::string(), std::string());
+            m_scan.m_tokens.emplace_back(CHtmlToken::TK_ENDLINK, std::string());
         } else {
-            m_scan.m_tokens.emplace_back(CHtmlToken::TK_TAG, m_tag, std::string());
+            m_scan.m_tokens.emplace_back(CHtmlToken::TK_TAG, m_tag);
             // Script code and style sheets are not page text.
             const std::string_view name = TagName(m_tag);
             if (EqualsNoCase(name, "script"))
@@ -152,31 +227,9 @@ private:
     // Skips an entity from its '&' up to its ';', leaving a blank in the run. Returns the
     // position of the ';' (read next as ordinary text) or the end of the page.
     size_t SkipEntity(size_t ampersand) {
-        if (m_run.size() < kMaxRun)
-            m_run += ' ';
+        AppendCapped(m_run, " ", kMaxRun);
         const size_t semicolon = m_page.find(';', ampersand + 1);
         return semicolon == std::string_view::npos ? m_page.size() : semicolon;
-    }
-
-    void OnTextByte(char c) {
-        const bool runHasRoom = m_run.size() < kMaxRun;
-        if (c == '\n') {
-            // A line feed counts as a blank in the run but neither is content nor ends a word.
-            if (runHasRoom)
-                m_run += ' ';
-            return;
-        }
-        // Bytes past the run's limit still feed the current word.
-        if (runHasRoom) {
-            m_run += c;
-            m_runHasContent = true;
-        }
-        if (IsWordByte(static_cast<unsigned char>(c))) {
-            if (m_word.size() < kMaxText)
-                m_word += c;
-        } else {
-            EndWord();
-        }
     }
 
     void EndWord() {
@@ -212,16 +265,16 @@ const std::string* CHtmlScan::GetTitle() {
         std::string title;
         bool inTitle = false;
         for (const CHtmlToken& token : m_tokens) {
-            if (token.m_kind == CHtmlToken::TK_TAG) {
-                if (token.m_text == "title" || token.m_text == "TITLE") {
+            if (token.Kind() == CHtmlToken::TK_TAG) {
+                if (token.Text() == "title" || token.Text() == "TITLE") {
                     inTitle = true;
-                } else if (token.m_text == "/title" || token.m_text == "/TITLE") {
+                } else if (token.Text() == "/title" || token.Text() == "/TITLE") {
                     m_title = std::move(title);
                     break;
                 }
-            } else if (token.m_kind == CHtmlToken::TK_TEXT && inTitle &&
-                       title.size() + token.m_text.size() <= kMaxText) {
-                title += token.m_text;
+            } else if (token.Kind() == CHtmlToken::TK_TEXT && inTitle &&
+                       title.size() + token.Text().size() <= kMaxText) {
+                title += token.Text();
             }
         }
     }
@@ -230,9 +283,9 @@ const std::string* CHtmlScan::GetTitle() {
 
 void CHtmlScan::ExtractKeywords() {
     for (const CHtmlToken& token : m_tokens) {
-        if (token.m_kind != CHtmlToken::TK_TAG)
+        if (token.Kind() != CHtmlToken::TK_TAG)
             continue;
-        const std::string_view text = token.m_text;
+        const std::string_view text = token.Text();
         const std::string_view start = text.substr(0, 4);
         if (start != "meta" && start != "META")
             continue;
@@ -266,9 +319,9 @@ CLinkList CHtmlScan::GetLinks(std::string_view pageUrl) const {
     std::string linkText;
     bool collecting = false;
     for (const CHtmlToken& token : m_tokens) {
-        switch (token.m_kind) {
+        switch (token.Kind()) {
         case CHtmlToken::TK_LINK:
-            openTarget = ResolveLink(pageUrl, token.m_target);
+            openTarget = ResolveLink(pageUrl, token.Target());
             collecting = true;
             break;
         case CHtmlToken::TK_ENDLINK:
@@ -281,7 +334,7 @@ CLinkList CHtmlScan::GetLinks(std::string_view pageUrl) const {
             break;
         case CHtmlToken::TK_TEXT:
             if (collecting && linkText.size() < kMaxText)
-                linkText.append(token.m_text, 0, kMaxText - linkText.size());
+                linkText.append(token.Text(), 0, kMaxText - linkText.size());
             break;
         default:
             break;

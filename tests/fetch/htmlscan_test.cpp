@@ -15,15 +15,18 @@ std::string Describe(const CHtmlScan& scan) {
     for (const CHtmlToken& token : scan.Tokens()) {
         if (!out.empty())
             out += '|';
-        switch (token.m_kind) {
+        switch (token.Kind()) {
         case CHtmlToken::TK_TAG:
-            out += "T:" + token.m_text;
+            out += "T:";
+            out += token.Text();
             break;
         case CHtmlToken::TK_LINK:
-            out += "L:" + token.m_target;
+            out += "L:";
+            out += token.Target();
             break;
         case CHtmlToken::TK_TEXT:
-            out += "X:" + token.m_text;
+            out += "X:";
+            out += token.Text();
             break;
         case CHtmlToken::TK_ENDLINK:
             out += "E";
@@ -293,8 +296,8 @@ TEST(HtmlScan, LongRunIsCutButLaterTextSurvives) {
     const std::string longRun(10000, 'r');
     const CHtmlScan scan = CHtmlScan::Scan("<p>" + longRun + " tail<p>later text<p>");
     ASSERT_EQ(scan.Tokens().size(), 5u);
-    EXPECT_EQ(scan.Tokens()[1].m_text, std::string(CHtmlScan::kMaxRun, 'r'));
-    EXPECT_EQ(scan.Tokens()[3].m_text, "later text");
+    EXPECT_EQ(scan.Tokens()[1].Text(), std::string(CHtmlScan::kMaxRun, 'r'));
+    EXPECT_EQ(scan.Tokens()[3].Text(), "later text");
     EXPECT_EQ(scan.Words(),
               (Strings{std::string(CHtmlScan::kMaxText, 'r'), "tail", "later", "text"}));
 }
@@ -309,8 +312,8 @@ TEST(HtmlScan, BytesPastFullRunStillFeedWords) {
 TEST(HtmlScan, CutsTagTextAtTextLimit) {
     const CHtmlScan scan = CHtmlScan::Scan("<" + std::string(9000, 't') + "><p>ok<p>");
     ASSERT_EQ(scan.Tokens().size(), 4u);
-    EXPECT_EQ(scan.Tokens()[0].m_text.size(), CHtmlScan::kMaxText);
-    EXPECT_EQ(scan.Tokens()[2].m_text, "ok");
+    EXPECT_EQ(scan.Tokens()[0].Text().size(), CHtmlScan::kMaxText);
+    EXPECT_EQ(scan.Tokens()[2].Text(), "ok");
 }
 
 TEST(HtmlScan, SurvivesOnlyLessThanSigns) {
@@ -348,7 +351,7 @@ TEST(HtmlScan, SurvivesEveryByteValue) {
     EXPECT_EQ(scan.GetLinks("http://h/").GetCount(), 0);
     // The first '<' after the opening tag opens a tag that swallows the rest of each round.
     ASSERT_FALSE(scan.Tokens().empty());
-    EXPECT_EQ(scan.Tokens()[0].m_text, "p");
+    EXPECT_EQ(scan.Tokens()[0].Text(), "p");
 }
 
 TEST(HtmlScan, LongLinkTargetIsCutToTagLimit) {
