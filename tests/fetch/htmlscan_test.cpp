@@ -176,6 +176,8 @@ TEST(HtmlScan, ReadsKeywordsAfterCapitalisedContent) {
               (Strings{"ALPHA", "BETA", "GAMMA"}));
     EXPECT_EQ(KeywordsOf("<META NAME=KEYWORDS CONTENT=x,yz>"), (Strings{"X", "YZ"}));
     EXPECT_EQ(KeywordsOf("<Meta name=keywords Content=alpha>"), Strings{});
+    EXPECT_EQ(KeywordsOf("<meta name=keywords Content=caf\xe9s, \xc3\xa9t\xc3\xa9>"),
+              (Strings{"CAF", "S", "T"}));
 }
 
 TEST(HtmlScan, StoresShortLastKeywordExactly) {
