@@ -74,7 +74,8 @@ TEST(BinaryReader, StringsAreCheckedAgainstLengthLimitAndEnd) {
     std::int32_t value = 0;
     EXPECT_FALSE(reader.ReadInt32(value));
 
-    CBinaryReader negative(std::string("\xff\xff\xff\xff", 4));
+    const std::string negativeLength("\xff\xff\xff\xff", 4);
+    CBinaryReader negative(negativeLength);
     EXPECT_FALSE(negative.ReadString(text));
 
     const std::string atLimit = std::string("\xff\x1f\0\0", 4) + std::string(8191, 'x');
