@@ -8,6 +8,7 @@ WAYFOLD_PACKAGES=(
     libgtest-dev libgmock-dev
     clang-format
     tinyproxy microsocks
+    xvfb xauth
 )
 
 ensure_packages() {
