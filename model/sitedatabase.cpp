@@ -87,8 +87,7 @@ bool CSiteDatabase::OpenFile(const std::string& fileName, bool readOnly) {
         return true;
     if (read == ReadResult::Failed) {
         m_damaged = true;
-        ShowError("Can't read url database " + fileName +
-                  ". The file will be renamed aside, not overwritten, at the next save.");
+        ShowError("Can't read url database " + fileName + "." + SetAsideNotice());
         return false;
     }
 
@@ -103,11 +102,16 @@ bool CSiteDatabase::OpenFile(const std::string& fileName, bool readOnly) {
         break;
     }
     m_damaged = true;
-    ShowError("Url database " + fileName + " is damaged and can't be read whole. The " +
-              std::to_string(m_sites.size()) +
-              " sites read before the damage are kept; the file will be renamed aside, not "
-              "overwritten, at the next save.");
+    ShowError("Url database " + fileName + " is damaged and can't be read whole; " +
+              std::to_string(m_sites.size()) + " sites before the damage were read and are kept." +
+              SetAsideNotice());
     return false;
+}
+
+std::string CSiteDatabase::SetAsideNotice() const {
+    if (m_readOnly)
+        return "";
+    return " The file will be renamed aside, not overwritten, at the next save.";
 }
 
 CSiteDatabase::LoadResult CSiteDatabase::Load(std::string_view bytes) {

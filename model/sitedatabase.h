@@ -75,6 +75,8 @@ private:
     bool LoadWords(CBinaryReader& reader);
     bool LoadSite(CBinaryReader& reader);
     bool SetAsideDamagedFileBeforeSave();
+    // The end of the damage message: what happens to the file at the next save.
+    std::string SetAsideNotice() const;
     bool WriteFile();
     // Points the URL map entry for url at the last visited site in the array with that URL.
     void RestoreUrlMapEntry(const std::string& url);
