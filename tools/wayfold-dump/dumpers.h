@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+class CJsonWriter;
+
+// One dumper per kind of data file. Each reads the file with the program's own loader, never
+// changes it, writes the JSON document for it and returns false when the file could not be
+// read whole (the loader has then reported why through ShowError).
+// `shownName` is the file name as the user gave it, for the "file" member.
+bool DumpUrlDatabase(const std::string& path, const std::string& shownName, CJsonWriter& json);
