@@ -2,6 +2,7 @@
 #include "tests/support/helperprocess.h"
 #include "tests/support/loopbackhttpserver.h"
 #include "tests/support/loopbackproxies.h"
+#include "tests/support/reservedport.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -41,11 +42,6 @@ std::string ReadTestData(const std::string& name) {
     const std::string path = std::string(dir ? dir : WAYFOLD_SOURCE_DIR "/tests/data") + "/" + name;
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A URL on loopback where nothing listens.
-std::string DeadUrl(const std::string& path) {
-    return "http://127.0.0.1:" + std::to_string(CHelperProcess::FreePort()) + path;
 }
 
 class CScopedEnvironment {
@@ -170,11 +166,11 @@ TEST(FetchPage, DefaultLimitsAreThirtySecondConnectSixtySecondStallAnd32MiB) {
 TEST(FetchPage, FailedHttpUrlIsNeverReadFromDisk) {
     CTempDir dir;
     std::ofstream(dir.File("id_rsa")) << "PRIVATE KEY\n";
-    EXPECT_EQ(FetchPage(DeadUrl(dir.File("id_rsa")), {}), std::nullopt);
-    EXPECT_EQ(FetchPage("https://127.0.0.1:" + std::to_string(CHelperProcess::FreePort()) +
-                            dir.File("id_rsa"),
-                        {}),
-              std::nullopt);
+    const CReservedPort dead;
+    EXPECT_EQ(FetchPage(dead.Url(dir.File("id_rsa")), {}), std::nullopt);
+    EXPECT_EQ(
+        FetchPage("https://127.0.0.1:" + std::to_string(dead.Port()) + dir.File("id_rsa"), {}),
+        std::nullopt);
     EXPECT_EQ(FetchPage("gopher://127.0.0.1" + dir.File("id_rsa"), {}), std::nullopt);
 }
 
@@ -223,10 +219,12 @@ TEST(FetchPage, HttpUrlGoesThroughTheSocksProxyOnlyWhileItRuns) {
     CTempDir dir;
     CLoopbackHttpServer server;
     server.ServeText("/page", "socks\n");
-    const int socksPort = CHelperProcess::FreePort();
+    auto notRunning = std::make_optional<CReservedPort>();
+    const int socksPort = notRunning->Port();
 
     EXPECT_EQ(FetchPage(server.Url("/page"), SocksProxyAt(socksPort)), std::nullopt);
     EXPECT_TRUE(server.Requests().empty());
+    notRunning.reset();
 
     CHelperProcess socks;
     // Its connections leave from 127.0.0.2, so the server can tell them from direct ones.
@@ -301,7 +299,8 @@ TEST(FetchWorker, SeveralWorkersEachDeliverExactlyOneCompletionOnTheirOwnThread)
         server.ServeText(path, "page " + std::to_string(i) + "\n");
         expected[server.Url(path)] = "page " + std::to_string(i) + "\r\n";
     }
-    expected[DeadUrl("/dead")] = std::nullopt;
+    const CReservedPort dead;
+    expected[dead.Url("/dead")] = std::nullopt;
     expected["file://" + dir.File("local.html")] = "local\r\n";
 
     CCompletionRecorder recorder;
