@@ -11,7 +11,7 @@
 
 namespace {
 // "%c" of the classic C locale, whatever locale the program runs in (Qt sets the user's).
-std::string ClassicTimeText(std::time_t time) {
+const std::string& ClassicTimeText(std::time_t time) {
     // Loading makes every link with the same "now", so the last text is kept.
     thread_local std::time_t lastTime = -1;
     thread_local std::string lastText;

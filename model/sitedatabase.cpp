@@ -296,9 +296,13 @@ bool CSiteDatabase::WriteFile() {
         }
     }
 
-    if (m_damaged && !SetAsideDamagedFileBeforeSave())
+    std::string asideName;
+    if (m_damaged && !SetAsideDamagedFileBeforeSave(asideName))
         return false;
     if (!file.Commit()) {
+        // The damaged file goes back where it was, to be set aside again by the next save.
+        if (!asideName.empty() && ::rename(asideName.c_str(), m_fileName.c_str()) == 0)
+            m_damaged = true;
         ShowError("Error writing url database " + m_fileName + "; the previous file is kept.");
         return false;
     }
@@ -307,15 +311,17 @@ bool CSiteDatabase::WriteFile() {
 
 // The file that could not be read whole is renamed, never overwritten: it may hold sites the
 // loader could not reach.
-bool CSiteDatabase::SetAsideDamagedFileBeforeSave() {
+bool CSiteDatabase::SetAsideDamagedFileBeforeSave(std::string& asideName) {
     struct stat info;
-    if (::lstat(m_fileName.c_str(), &info) != 0 || !SetAsideDamagedFile(m_fileName).empty()) {
-        m_damaged = false;
-        return true;
+    if (::lstat(m_fileName.c_str(), &info) == 0)
+        asideName = SetAsideDamagedFile(m_fileName);
+    if (asideName.empty() && ::lstat(m_fileName.c_str(), &info) == 0) {
+        ShowError("Can't rename the damaged url database " + m_fileName +
+                  " aside; it is left as it was and the map is not saved.");
+        return false;
     }
-    ShowError("Can't rename the damaged url database " + m_fileName +
-              " aside; it is left as it was and the map is not saved.");
-    return false;
+    m_damaged = false;
+    return true;
 }
 
 CSite* CSiteDatabase::FindSite(const std::string& url) const {

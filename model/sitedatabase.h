@@ -74,7 +74,9 @@ private:
     LoadResult Load(std::string_view bytes);
     bool LoadWords(CBinaryReader& reader);
     bool LoadSite(CBinaryReader& reader);
-    bool SetAsideDamagedFileBeforeSave();
+    // Renames the damaged file aside; asideName receives the new name (empty when there was
+    // no file). False, reported, when the file is there and cannot be renamed.
+    bool SetAsideDamagedFileBeforeSave(std::string& asideName);
     // The end of the damage message: what happens to the file at the next save.
     std::string SetAsideNotice() const;
     bool WriteFile();

@@ -638,3 +638,22 @@ TEST(SiteDatabase, AFailedWriteKeepsTheOldFileAndShowsOneMessage) {
         db.OpenReadOnly(path); // no save at the end of the scope
     }
 }
+
+TEST(SiteDatabase, ADamagedFileReturnsToItsPlaceWhenTheSaveFails) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    const std::string damaged = HandMadeFile().substr(0, 150);
+    Write(path, damaged);
+    Recorder errors;
+    CSiteDatabase db;
+    EXPECT_FALSE(db.Open(path));
+    {
+        FileSizeLimit limit(16);
+        EXPECT_FALSE(db.Save());
+    }
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
+    EXPECT_EQ(Bytes(path), damaged);
+    ASSERT_TRUE(db.Save());
+    EXPECT_EQ(Bytes(path + ".damaged"), damaged);
+    EXPECT_EQ(errors.m_messages.size(), 2u);
+}
