@@ -152,6 +152,11 @@ void CJsonWriter::Int(std::int64_t value) {
     m_buffer += std::to_string(value);
 }
 
+void CJsonWriter::Null() {
+    BeforeValue();
+    m_buffer += "null";
+}
+
 void CJsonWriter::Flush() {
     if (m_buffer.size() < kFlushSize)
         return;

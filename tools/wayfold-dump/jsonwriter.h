@@ -23,6 +23,7 @@ public:
     void Key(std::string_view key);
     void String(std::string_view bytes);
     void Int(std::int64_t value);
+    void Null();
     // Starts the next value on a new line, so long arrays read one element per line.
     void LineBreak() { m_lineBreak = true; }
 

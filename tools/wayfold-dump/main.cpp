@@ -23,11 +23,15 @@ struct FileKind {
 // One line per kind of data file.
 const FileKind kKinds[] = {
     {"urls.wfx", DumpUrlDatabase},
+    {"cats.wfx", DumpCategories},
+    {"filters.wfx", DumpSiteFilters},
+    {"stop.wfx", DumpStopWords},
 };
 
 void PrintUsage(std::FILE* out) {
-    std::fprintf(out, "usage: wayfold-dump [--as KIND] FILE\n"
+    std::fprintf(out, "usage: wayfold-dump [--as KIND] [--urls URLS.WFX] FILE\n"
                       "Prints the contents of a Wayfold data file as JSON.\n"
+                      "With cats.wfx, --urls resolves the stored URLs through a URL database.\n"
                       "The kind is taken from the file name unless --as names it; kinds:");
     for (const FileKind& kind : kKinds)
         std::fprintf(out, " %s", kind.fileName);
@@ -62,6 +66,8 @@ int main(int argc, char** argv) {
         }
         if (arg == "--as" && i + 1 < argc) {
             kindName = argv[++i];
+        } else if (arg == "--urls" && i + 1 < argc) {
+            SetCategoryUrlDatabase(argv[++i]);
         } else if (path.empty() && (arg.empty() || arg[0] != '-' || arg == "-")) {
             path = arg;
         } else {
