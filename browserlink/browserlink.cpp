@@ -105,7 +105,10 @@ std::list<CDdeConversation*>& AllDdeConversations() {
 }
 
 std::string DdeErrorName() {
-    const uint32_t error = DdeGetLastError(g_ddeInstance);
+    return DdeErrorNameOf(DdeGetLastError(g_ddeInstance));
+}
+
+std::string DdeErrorNameOf(uint32_t error) {
     if (error == DMLERR_NO_ERROR)
         return {};
     if (error >= DMLERR_ADVACKTIMEOUT && error <= DMLERR_UNFOUND_QUEUE_ID)

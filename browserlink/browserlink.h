@@ -64,6 +64,8 @@ void UninitializeBrowserDde();
 std::list<CBrowserLink*>& AllBrowserLinks();
 std::list<CDdeConversation*>& AllDdeConversations();
 
+// The text of a DDE error code: empty for no error, "Uknown Error" for a code outside the table.
+std::string DdeErrorNameOf(uint32_t error);
 // The last DDE error of the instance as a text (empty when there is none); clears it.
 std::string DdeErrorName();
 // Shows DdeErrorName() through the error report when it is not empty.
