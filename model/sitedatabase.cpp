@@ -32,6 +32,14 @@ std::string_view Capped(const std::string& text) {
     return std::string_view(text).substr(0, static_cast<std::size_t>(kMaxText));
 }
 
+// Words are compared in upper case everywhere; a file from elsewhere may hold them otherwise.
+void ToUpperAscii(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - ('a' - 'A'));
+    }
+}
+
 std::int32_t CappedLength(const std::string& text) {
     return static_cast<std::int32_t>(Capped(text).size());
 }
@@ -148,6 +156,7 @@ bool CSiteDatabase::LoadWords(CBinaryReader& reader) {
             !reader.ReadInt32(count))
             return false;
         text.assign(view);
+        ToUpperAscii(text);
         if (CWordEntry* entry = FindOrMakeWord(text)) {
             entry->m_x = x;
             entry->m_y = y;
@@ -196,6 +205,7 @@ bool CSiteDatabase::LoadSite(CBinaryReader& reader) {
     std::string text;
     for (std::string_view word : words) {
         text.assign(word);
+        ToUpperAscii(text);
         if (CWordEntry* entry = FindOrMakeWord(text)) {
             entry->AddSite(site.get());
             site->m_words.emplace(text, entry);

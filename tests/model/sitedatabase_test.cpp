@@ -657,3 +657,17 @@ TEST(SiteDatabase, ADamagedFileReturnsToItsPlaceWhenTheSaveFails) {
     EXPECT_EQ(Bytes(path + ".damaged"), damaged);
     EXPECT_EQ(errors.m_messages.size(), 2u);
 }
+
+TEST(SiteDatabase, LowerCaseWordsInAFileMeetTheirUpperCaseEntry) {
+    Folder folder;
+    const std::string path = folder.File("urls.wfx");
+    Write(path, I(1) + I(1) + WordRecord("alpha", 10, 20, 2) + I(1) +
+                    SiteRecord("http://a/", "A", "<NONE>", 1, 0, 1, 1, 5, {"Alpha"}, {}));
+    CSiteDatabase db;
+    ASSERT_TRUE(db.OpenReadOnly(path));
+    ASSERT_EQ(db.Words().size(), 1u);
+    const CWordEntry& alpha = *db.Words().at("ALPHA");
+    EXPECT_EQ(alpha.m_x, 10);
+    EXPECT_EQ(db.Sites()[0]->m_words.at("ALPHA"), &alpha);
+    EXPECT_EQ(alpha.m_sites.size(), 1u);
+}
