@@ -34,7 +34,8 @@ bool CCategory::RemoveSite(CSite* site) {
     if (found == m_sites.end())
         return false;
     m_sites.erase(found);
-    if (m_index >= 0)
+    // A site put in twice stays recorded until its last occurrence goes.
+    if (m_index >= 0 && !HoldsSite(site))
         site->m_categories.Remove(m_index);
     return true;
 }

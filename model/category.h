@@ -34,8 +34,8 @@ public:
     // Appends the site and, when the category is registered, adds (m_index, 1) to the site's
     // m_categories. The site is not owned.
     void AddSite(CSite* site);
-    // Takes the first occurrence of the site out of m_sites and m_index out of the site's
-    // m_categories; false when the site is not here.
+    // Takes the first occurrence of the site out of m_sites and, when that was the last one,
+    // m_index out of the site's m_categories; false when the site is not here.
     bool RemoveSite(CSite* site);
     bool HoldsSite(const CSite* site) const;
 

@@ -297,6 +297,10 @@ TEST(CategoryTree, AddRemoveAndHoldsSiteKeepTheSiteCategoriesInStep) {
     EXPECT_FALSE(c->RemoveSite(&site));
     c->AddSite(&site);
     c->AddSite(&site);
+    EXPECT_TRUE(c->RemoveSite(&site));
+    EXPECT_TRUE(c->HoldsSite(&site));
+    EXPECT_EQ(Keys(site.m_categories), std::vector<std::int32_t>{1});
+    c->AddSite(&site);
     tree.ForgetSite(&site);
     EXPECT_FALSE(c->HoldsSite(&site));
     EXPECT_TRUE(Keys(site.m_categories).empty());
