@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Splits a command text into words the way a POSIX shell splits a simple command, and does
+// nothing else: blanks, tabs and line feeds separate words; '...' keeps everything literally;
+// "..." keeps everything except that a backslash before $ ` " \ or a line feed quotes that
+// character; outside quotes a backslash quotes the next character (backslash + line feed joins
+// lines). Nothing is expanded: $, `, ~, * and ? stay as they are, and ; | & < > are ordinary
+// characters. A quote left open runs to the end of the text. An empty text gives no words.
+std::vector<std::string> SplitCommandWords(const std::string& text);
