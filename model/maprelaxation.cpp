@@ -1,0 +1,156 @@
+#include "model/maprelaxation.h"
+
+#include "model/random.h"
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "model/wordentry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr double kWordRestLength = 200.0;
+constexpr double kLinkRestLength = 1000.0;
+constexpr double kSpringStrength = 3.0;
+constexpr double kMaxSpeed = 5.0;
+constexpr double kRepulsionStep = 2.0;
+constexpr std::int32_t kLowestPosition = 50;
+constexpr std::int32_t kHighestPosition = 1950;
+
+struct CPush {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// The spring force factor times the offset from the far end; zero when the ends coincide.
+CPush SpringPull(double dx, double dy, double restLength) {
+    const double dist = std::hypot(dx, dy);
+    if (!(dist > 0.0))
+        return {};
+    const double f = (restLength - dist) / dist * kSpringStrength;
+    return {f * dx, f * dy};
+}
+
+// Inverse-distance push of a node at (x, y) away from one at (ox, oy); two nodes on the same
+// point push each other a random small amount.
+void AddRepulsion(CPush& sum, std::int32_t x, std::int32_t y, std::int32_t ox, std::int32_t oy) {
+    const double dx = static_cast<double>(x) - ox;
+    const double dy = static_cast<double>(y) - oy;
+    const double dist2 = dx * dx + dy * dy;
+    if (dist2 == 0.0) {
+        sum.x += RandomBetween(0, 100) / 100.0;
+        sum.y += RandomBetween(0, 100) / 100.0;
+        return;
+    }
+    sum.x += dx / dist2;
+    sum.y += dy / dist2;
+}
+
+// The coordinate moved by the step truncated toward zero, kept inside the integer range.
+std::int32_t Shifted(std::int32_t coordinate, double step) {
+    const std::int64_t moved =
+        static_cast<std::int64_t>(coordinate) + static_cast<std::int64_t>(step);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        moved, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+// Moves the node a step of length 2 along the summed push, each coordinate truncated.
+void StepAlong(const CPush& sum, std::int32_t& x, std::int32_t& y) {
+    const double length = std::hypot(sum.x, sum.y);
+    if (!(length > 0.0) || !std::isfinite(length))
+        return;
+    x = Shifted(x, sum.x / (length / kRepulsionStep));
+    y = Shifted(y, sum.y / (length / kRepulsionStep));
+}
+
+void Integrate(std::int32_t& x, std::int32_t& y, double& vx, double& vy) {
+    vx = std::isfinite(vx) ? std::clamp(vx, -kMaxSpeed, kMaxSpeed) : 0.0;
+    vy = std::isfinite(vy) ? std::clamp(vy, -kMaxSpeed, kMaxSpeed) : 0.0;
+    const std::int64_t nx = static_cast<std::int64_t>(x) + static_cast<std::int64_t>(vx);
+    const std::int64_t ny = static_cast<std::int64_t>(y) + static_cast<std::int64_t>(vy);
+    x = static_cast<std::int32_t>(std::clamp<std::int64_t>(nx, kLowestPosition, kHighestPosition));
+    y = static_cast<std::int32_t>(std::clamp<std::int64_t>(ny, kLowestPosition, kHighestPosition));
+    vx /= 2.0;
+    vy /= 2.0;
+}
+
+void ApplySprings(const std::vector<CSite*>& sites) {
+    for (CSite* site : sites) {
+        for (const auto& [text, word] : site->m_words) {
+            if (!word)
+                continue;
+            const CPush pull =
+                SpringPull(static_cast<double>(site->m_x) - word->m_x,
+                           static_cast<double>(site->m_y) - word->m_y, kWordRestLength);
+            site->m_vx += pull.x;
+            site->m_vy += pull.y;
+            word->m_vx -= pull.x;
+            word->m_vy -= pull.y;
+        }
+        for (const auto& link : site->m_links) {
+            if (!link)
+                continue;
+            const CPush pull =
+                SpringPull(static_cast<double>(site->m_x) - link->m_x,
+                           static_cast<double>(site->m_y) - link->m_y, kLinkRestLength);
+            site->m_vx += pull.x;
+            site->m_vy += pull.y;
+        }
+    }
+}
+
+void RepelSites(const std::vector<CSite*>& sites) {
+    for (std::size_t i = 0; i < sites.size(); ++i) {
+        CSite& site = *sites[i];
+        CPush fromSites;
+        for (std::size_t j = i + 1; j < sites.size(); ++j)
+            AddRepulsion(fromSites, site.m_x, site.m_y, sites[j]->m_x, sites[j]->m_y);
+        StepAlong(fromSites, site.m_x, site.m_y);
+
+        CPush fromWords;
+        for (const auto& [text, word] : site.m_words) {
+            if (word)
+                AddRepulsion(fromWords, site.m_x, site.m_y, word->m_x, word->m_y);
+        }
+        StepAlong(fromWords, site.m_x, site.m_y);
+    }
+}
+
+void RepelWords(const std::vector<CWordEntry*>& words) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        CWordEntry& word = *words[i];
+        CPush sum;
+        for (std::size_t j = i + 1; j < words.size(); ++j)
+            AddRepulsion(sum, word.m_x, word.m_y, words[j]->m_x, words[j]->m_y);
+        StepAlong(sum, word.m_x, word.m_y);
+    }
+}
+
+} // namespace
+
+void RelaxMap(CSiteDatabase& database) {
+    std::vector<CSite*> sites;
+    sites.reserve(database.Sites().size());
+    for (const auto& site : database.Sites()) {
+        if (site)
+            sites.push_back(site.get());
+    }
+    std::vector<CWordEntry*> words;
+    words.reserve(database.Words().size());
+    for (const auto& [text, word] : database.Words()) {
+        if (word)
+            words.push_back(word.get());
+    }
+
+    ApplySprings(sites);
+    RepelSites(sites);
+    RepelWords(words);
+    for (CSite* site : sites)
+        Integrate(site->m_x, site->m_y, site->m_vx, site->m_vy);
+    for (CWordEntry* word : words)
+        Integrate(word->m_x, word->m_y, word->m_vx, word->m_vy);
+}
