@@ -389,16 +389,19 @@ TEST(WayfoldDump, DamagedFilesFailWithAMessageAndStayUntouched) {
     EXPECT_NE(run.err.find("nothing/urls.wfx"), std::string::npos);
 }
 
-TEST(WayfoldDump, KindComesFromTheNameOrFromAs) {
+TEST(WayfoldDump, KindComesFromTheNameOrFromAsAndOtherNamesReadAsUrls) {
     Folder folder;
     const std::string copy = folder.File("backup.bin");
     Write(copy, HandMadeFile());
     DumpRun run = RunDump(folder, {copy});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("--as"), std::string::npos);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ParseJson(run.out)["sites"].items.size(), 1u);
     run = RunDump(folder, {"--as", "urls.wfx", copy});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(ParseJson(run.out)["sites"].items.size(), 1u);
+    run = RunDump(folder, {"--as", "nonsense.wfx", copy});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("nonsense.wfx"), std::string::npos);
 
     const std::string aside = folder.File("urls.wfx.damaged");
     Write(aside, HandMadeFile());

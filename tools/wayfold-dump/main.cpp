@@ -32,7 +32,8 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out, "usage: wayfold-dump [--as KIND] [--urls URLS.WFX] FILE\n"
                       "Prints the contents of a Wayfold data file as JSON.\n"
                       "With cats.wfx, --urls resolves the stored URLs through a URL database.\n"
-                      "The kind is taken from the file name unless --as names it; kinds:");
+                      "The kind is taken from the file name unless --as names it (any other name\n"
+                      "is read as urls.wfx); kinds:");
     for (const FileKind& kind : kKinds)
         std::fprintf(out, " %s", kind.fileName);
     std::fprintf(out, "\n");
@@ -80,13 +81,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A file whose name names no kind is read as a URL database (a backup under another name).
     const FileKind* kind = KindByName(kindName.empty() ? BaseName(path) : kindName);
-    if (!kind) {
-        std::fprintf(stderr, "wayfold-dump: can't tell what kind of data file %s is; use --as\n",
-                     path.c_str());
+    if (!kind && !kindName.empty()) {
+        std::fprintf(stderr, "wayfold-dump: unknown kind %s\n", kindName.c_str());
         PrintUsage(stderr);
         return 2;
     }
+    if (!kind)
+        kind = &kKinds[0];
     // The loaders take a missing file for an empty one; here it is a mistake worth telling.
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) {
