@@ -1,0 +1,373 @@
+#include "views/maprenderer.h"
+
+#include "dialogs/displaytext.h"
+#include "model/category.h"
+#include "model/categorytree.h"
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "model/wordentry.h"
+#include "shell/colorref.h"
+#include "shell/drawingobjects.h"
+#include "shell/settings.h"
+
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+struct CMapRenderer::CTextMetrics {
+    QFontMetricsF site;
+    QFontMetricsF link;
+    QFontMetricsF word;
+};
+
+namespace {
+
+constexpr int kWorldSize = 2000;
+constexpr int kWordDiameter = 10;
+constexpr int kLabelGap = 2;
+constexpr int kCategoryIndent = 5;
+constexpr int kOverviewSiteSquare = 4;
+constexpr int kOverviewSmallSquare = 2;
+constexpr int kHandleSize = 10;
+
+// Label texts lose every control character (codes 0 to 31).
+std::string WithoutControlCharacters(const std::string& text) {
+    std::string clean;
+    clean.reserve(text.size());
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 32)
+            clean.push_back(c);
+    }
+    return clean;
+}
+
+QColor Inverse(const QColor& color) {
+    return ColorFromRef(CDrawingObjects::InverseColor(RefFromColor(color)));
+}
+
+int OverviewCoordinate(std::int32_t world, int clientSize) {
+    return static_cast<int>(
+        std::floor(static_cast<double>(world) * clientSize / static_cast<double>(kWorldSize)));
+}
+
+QRectF NormalizedRect(double x, double y, double width, double height) {
+    return QRectF(QPointF(x, y), QPointF(x + width, y + height)).normalized();
+}
+
+} // namespace
+
+CMapRenderer::CMapRenderer(CSiteDatabase& database, const CCategoryTree* categories,
+                           const CDrawingObjects& objects, std::int32_t viewFlags)
+    : m_database(database), m_categories(categories), m_objects(objects), m_viewFlags(viewFlags) {}
+
+QTransform CMapRenderer::MapTransform(const CRect& world, const QSize& size) {
+    const double windowWidth = world.right - world.left != 0 ? world.right - world.left : 1;
+    const double windowHeight = world.bottom - world.top != 0 ? world.bottom - world.top : 1;
+    const double scaleX = size.width() / windowWidth;
+    const double scaleY = size.height() / windowHeight;
+    return QTransform(scaleX, 0, 0, scaleY, -world.left * scaleX, -world.top * scaleY);
+}
+
+void CMapRenderer::SetMapping(QPainter& painter, const CRect& world, const QSize& size) {
+    const int windowWidth = world.right - world.left != 0 ? world.right - world.left : 1;
+    const int windowHeight = world.bottom - world.top != 0 ? world.bottom - world.top : 1;
+    painter.setWindow(world.left, world.top, windowWidth, windowHeight);
+    painter.setViewport(0, 0, size.width(), size.height());
+}
+
+QRect CMapRenderer::WorldToDevice(const CRect& worldRect, const CRect& world, const QSize& size) {
+    const QRectF rect =
+        NormalizedRect(worldRect.left, worldRect.top, worldRect.right - worldRect.left,
+                       worldRect.bottom - worldRect.top);
+    return MapTransform(world, size).mapRect(rect).toAlignedRect();
+}
+
+bool CMapRenderer::IsWordShown(const CWordEntry& word) {
+    if (word.m_sites.size() < 2)
+        return false;
+    int visible = 0;
+    for (const auto& [url, site] : word.m_sites) {
+        if (site && !site->m_hidden && ++visible > 1)
+            return true;
+    }
+    return false;
+}
+
+bool CMapRenderer::LinesDrawn() const {
+    return (m_viewFlags & kViewLines) && !m_tracking;
+}
+
+bool CMapRenderer::IsExposed(int x, int y, int width, int height, int diameter) const {
+    const QRectF label = NormalizedRect(x, y, width, height);
+    return m_exposed.intersects(label.united(QRectF(x, y, diameter, diameter)));
+}
+
+void CMapRenderer::DrawMap(QPainter& painter, const QRectF& exposedWorld) {
+    m_exposed = exposedWorld.normalized();
+    const CTextMetrics metrics{QFontMetricsF(m_objects.urlFont.font),
+                               QFontMetricsF(m_objects.linkFont.font),
+                               QFontMetricsF(m_objects.wordFont.font)};
+    m_metrics = &metrics;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setBackgroundMode(Qt::TransparentMode);
+
+    if (m_viewFlags & kViewWords)
+        DrawWordLayer(painter);
+    if (m_viewFlags & kViewLinks)
+        DrawLinkLayer(painter);
+    if (LinesDrawn()) {
+        DrawLinesIntoVisitedSites(painter);
+        if (m_viewFlags & kViewCategories)
+            DrawCategoryLines(painter);
+    }
+    DrawVisitedSites(painter);
+
+    painter.restore();
+    m_metrics = nullptr;
+}
+
+void CMapRenderer::PaintMap(QPainter& painter, const CRect& world, const QSize& size,
+                            const QRect& exposedDevice, bool fillBackground) {
+    if (size.isEmpty())
+        return;
+    if (fillBackground)
+        painter.fillRect(exposedDevice, m_objects.backgroundBrush);
+    painter.save();
+    SetMapping(painter, world, size);
+    const QRectF exposedWorld = MapTransform(world, size).inverted().mapRect(QRectF(exposedDevice));
+    painter.setClipRect(exposedWorld);
+    DrawMap(painter, exposedWorld);
+    painter.restore();
+}
+
+QImage CMapRenderer::RenderImage(const CRect& world, const QSize& size) {
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    QPainter painter(&image);
+    PaintMap(painter, world, size, QRect(QPoint(0, 0), size), true);
+    return image;
+}
+
+void CMapRenderer::DrawLine(QPainter& painter, const CPoint& from, const CPoint& to) {
+    const QRectF span =
+        QRectF(QPointF(from.x, from.y), QPointF(to.x, to.y)).normalized().adjusted(-1, -1, 1, 1);
+    if (m_exposed.intersects(span))
+        painter.drawLine(from.x, from.y, to.x, to.y);
+}
+
+void CMapRenderer::DrawWordLayer(QPainter& painter) {
+    const bool lines = LinesDrawn();
+    painter.setPen(m_objects.wordsPen);
+    for (const auto& [text, entry] : m_database.Words()) {
+        CWordEntry* word = entry.get();
+        // Without lines only the node can touch the exposed area: test it before counting.
+        if (!word || word->m_sites.size() < 2 ||
+            (!lines &&
+             !IsExposed(word->m_x, word->m_y, word->m_width, word->m_height, kWordDiameter)) ||
+            !IsWordShown(*word))
+            continue;
+        if (lines) {
+            painter.setPen(m_objects.wordsPen);
+            for (const auto& [url, site] : word->m_sites) {
+                if (site && !site->m_hidden)
+                    DrawLine(painter, site->Center(), word->Center());
+            }
+        }
+        DrawWordNode(painter, *word);
+    }
+}
+
+void CMapRenderer::DrawLinkLayer(QPainter& painter) {
+    const bool lines = LinesDrawn();
+    for (const auto& owner : m_database.Sites()) {
+        if (!owner || owner->m_hidden)
+            continue;
+        for (const auto& link : owner->m_links) {
+            if (!link || link->m_hidden)
+                continue;
+            if (lines) {
+                painter.setPen(m_objects.linkPen);
+                DrawLine(painter, owner->Center(), link->Center());
+            }
+            DrawSiteNode(painter, *link);
+        }
+    }
+}
+
+void CMapRenderer::DrawLinesIntoVisitedSites(QPainter& painter) {
+    painter.setPen(QPen(m_objects.urlFont.color, 1));
+    const auto& urlMap = m_database.UrlMap();
+    for (const auto& owner : m_database.Sites()) {
+        if (!owner || owner->m_hidden)
+            continue;
+        for (const auto& link : owner->m_links) {
+            if (!link || link->m_url == owner->m_url)
+                continue;
+            const auto found = urlMap.find(link->m_url);
+            const CSite* target = found == urlMap.end() ? nullptr : found->second;
+            if (!target || target->m_hidden)
+                continue;
+            DrawLine(painter, link->Center(), target->Center());
+            DrawLine(painter, link->Center(), owner->Center());
+        }
+    }
+}
+
+void CMapRenderer::DrawCategoryLines(QPainter& painter) {
+    // Sites of one category, in array order: every pair of them gets a line.
+    std::map<std::int32_t, std::vector<const CSite*>> members;
+    for (const auto& site : m_database.Sites()) {
+        if (!site || site->m_hidden || site->m_categories.ActiveCount() == 0)
+            continue;
+        for (const CIndexTally::Entry& entry : site->m_categories.Entries()) {
+            if (!entry.removed)
+                members[entry.key].push_back(site.get());
+        }
+    }
+    painter.setPen(m_objects.categoryPen);
+    for (const auto& [key, sites] : members) {
+        for (std::size_t i = 0; i < sites.size(); ++i) {
+            for (std::size_t j = i + 1; j < sites.size(); ++j)
+                DrawLine(painter, sites[i]->Center(), sites[j]->Center());
+        }
+    }
+}
+
+void CMapRenderer::DrawVisitedSites(QPainter& painter) {
+    for (const auto& site : m_database.Sites()) {
+        if (site)
+            DrawSiteNode(painter, *site);
+    }
+}
+
+void CMapRenderer::DrawSiteNode(QPainter& painter, CSite& site) {
+    const int d = site.Diameter();
+    if (site.m_hidden || !IsExposed(site.m_x, site.m_y, site.m_width, site.m_height, d))
+        return;
+    const bool visited = site.m_visited != 0;
+    const CMapFont& font = visited ? m_objects.urlFont : m_objects.linkFont;
+    const QFontMetricsF& metrics = visited ? m_metrics->site : m_metrics->link;
+
+    painter.setPen(m_objects.outlinePen);
+    if (visited)
+        painter.setBrush(site.m_selected ? Inverse(font.color) : font.color);
+    else
+        painter.setBrush(site.m_selected ? m_objects.inverseLinkBrush : m_objects.linkBrush);
+    // The pen runs along the inside of the d x d square, as the dot always has.
+    painter.drawEllipse(QRectF(site.m_x + 0.5, site.m_y + 0.5, d - 1, d - 1));
+
+    painter.setFont(font.font);
+    painter.setPen(font.color);
+    const int tx = site.m_x + d + kLabelGap;
+    const double ascent = metrics.ascent();
+    int y = site.m_y;
+    int widest = 0;
+    auto drawLine = [&](const std::string& text, int indent) {
+        const QString shown = ToDisplayText(text);
+        painter.drawText(QPointF(tx + indent, y + ascent), shown);
+        widest = std::max(widest,
+                          indent + static_cast<int>(std::ceil(metrics.horizontalAdvance(shown))));
+        y -= font.height;
+    };
+    if (m_viewFlags & kViewUrl)
+        drawLine(WithoutControlCharacters(site.m_url), 0);
+    if (m_viewFlags & kViewTitle)
+        drawLine(WithoutControlCharacters(site.m_title), 0);
+    if (m_viewFlags & kViewDate)
+        drawLine(site.m_timeText, 0);
+    if ((m_viewFlags & kViewAnnotation) && site.m_annotation != "<NONE>")
+        drawLine(WithoutControlCharacters(site.m_annotation), 0);
+    if (m_viewFlags & kViewCategories) {
+        for (const CIndexTally::Entry& entry : site.m_categories.Entries()) {
+            const CCategory* category =
+                entry.removed || !m_categories ? nullptr : m_categories->CategoryAt(entry.key);
+            if (category)
+                drawLine(category->m_name, kCategoryIndent);
+        }
+    }
+    y -= font.height;
+    site.m_width = d + kLabelGap + widest;
+    site.m_height = y - site.m_y;
+}
+
+void CMapRenderer::DrawWordNode(QPainter& painter, CWordEntry& word) {
+    if (!IsExposed(word.m_x, word.m_y, word.m_width, word.m_height, kWordDiameter))
+        return;
+    painter.setPen(m_objects.wordsPen);
+    painter.setBrush(word.m_selected ? m_objects.inverseWordsBrush : m_objects.wordsBrush);
+    painter.drawEllipse(
+        QRectF(word.m_x + 0.5, word.m_y + 0.5, kWordDiameter - 1, kWordDiameter - 1));
+
+    const QFontMetricsF& metrics = m_metrics->word;
+    const QString text = ToDisplayText(word.m_text);
+    painter.setFont(m_objects.wordFont.font);
+    painter.setPen(m_objects.wordFont.color);
+    painter.drawText(QPointF(word.m_x + 12, word.m_y + 5 + metrics.ascent()), text);
+    word.m_width = kWordDiameter + static_cast<int>(std::ceil(metrics.horizontalAdvance(text))) + 2;
+    word.m_height = std::max(static_cast<int>(std::ceil(metrics.height())), kWordDiameter);
+}
+
+void CMapRenderer::DrawOverview(QPainter& painter, const QSize& client, const QRect& viewRect,
+                                bool debugMode) {
+    const int width = client.width();
+    const int height = client.height();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRect(QPoint(0, 0), client), m_objects.backgroundBrush);
+
+    auto square = [&](std::int32_t x, std::int32_t y, int side, const QColor& color) {
+        painter.fillRect(
+            QRect(OverviewCoordinate(x, width), OverviewCoordinate(y, height), side, side), color);
+    };
+    for (const auto& site : m_database.Sites()) {
+        if (site && !site->m_hidden)
+            square(site->m_x, site->m_y, kOverviewSiteSquare, m_objects.urlFont.color);
+    }
+    if (m_viewFlags & kViewLinks) {
+        const QColor linkColor = m_objects.linkBrush.color();
+        for (const auto& site : m_database.Sites()) {
+            if (!site || site->m_hidden)
+                continue;
+            for (const auto& link : site->m_links) {
+                if (link && !link->m_hidden)
+                    square(link->m_x, link->m_y, kOverviewSmallSquare, linkColor);
+            }
+        }
+    }
+    if (m_viewFlags & kViewWords) {
+        const QColor wordsColor = m_objects.wordsBrush.color();
+        for (const auto& [text, word] : m_database.Words()) {
+            if (word && IsWordShown(*word))
+                square(word->m_x, word->m_y, kOverviewSmallSquare, wordsColor);
+        }
+    }
+
+    QPen outline = m_objects.outlinePen;
+    outline.setCosmetic(true);
+    painter.setPen(outline);
+    painter.setBrush(Qt::NoBrush);
+    // The outline covers x .. x + width - 1, as a rectangle drawn with a one-pixel pen does.
+    painter.drawRect(
+        QRect(viewRect.x(), viewRect.y(), viewRect.width() - 1, viewRect.height() - 1));
+    painter.fillRect(QRect(viewRect.x() + viewRect.width() - kHandleSize,
+                           viewRect.y() + viewRect.height() - kHandleSize, kHandleSize,
+                           kHandleSize),
+                     m_objects.outlineBrush);
+
+    if (debugMode) {
+        painter.setPen(Qt::white);
+        const QFontMetricsF metrics(painter.font());
+        painter.drawText(QPointF(5, 5 + metrics.ascent()), QStringLiteral("D"));
+    }
+    painter.restore();
+}
