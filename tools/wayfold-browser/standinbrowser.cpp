@@ -150,8 +150,10 @@ uint32_t CStandInBrowser::AnswerPoke(const std::string& topic, const std::string
             return DDE_FNOTPROCESSED;
         auto known = std::find_if(m_echoServices.begin(), m_echoServices.end(),
                                   [&](const std::string& s) { return SameName(s, service); });
-        if (known == m_echoServices.end())
+        if (known == m_echoServices.end()) {
             m_echoServices.push_back(service);
+            Say("URL echo registered for " + service);
+        }
         if (!m_ready) {
             // Wayfold is listening now: the queued commands may run.
             m_waitTimer->stop();
@@ -161,6 +163,7 @@ uint32_t CStandInBrowser::AnswerPoke(const std::string& topic, const std::string
         return DDE_FACK;
     }
     if (SameName(topic, "WWW_UnRegisterURLEcho")) {
+        Say("URL echo unregistered for " + service);
         m_echoServices.erase(
             std::remove_if(m_echoServices.begin(), m_echoServices.end(),
                            [&](const std::string& s) { return SameName(s, service); }),
