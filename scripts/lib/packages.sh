@@ -9,6 +9,7 @@ WAYFOLD_PACKAGES=(
     clang-format
     tinyproxy microsocks
     xvfb xauth
+    chromium
 )
 
 ensure_packages() {
