@@ -55,6 +55,10 @@ private:
 
 class BrowserWatchTest : public CShellFixture {
 protected:
+    void SetUp() override {
+        CShellFixture::SetUp();
+        setenv("WAYFOLD_DDE_DIR", m_dde.Path().c_str(), 1);
+    }
     CBrowserWatch& Watch() { return *Frame().BrowserWatch(); }
     CPrivateDdeDir m_dde;
 };
