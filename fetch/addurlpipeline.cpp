@@ -1,0 +1,260 @@
+#include "fetch/addurlpipeline.h"
+
+#include "browserlink/debuglog.h"
+#include "fetch/fetchworker.h"
+#include "fetch/htmlscan.h"
+#include "model/errorreport.h"
+#include "model/random.h"
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "model/sitefilterlist.h"
+#include "model/textcase.h"
+#include "model/wordentry.h"
+#include "model/wordlist.h"
+#include "shell/mainframe.h"
+
+#include <QCoreApplication>
+
+#include <cstdint>
+#include <mutex>
+
+const QEvent::Type CAddUrlPipeline::CDoneEvent::kType =
+    static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Where the workers post their results. Workers may finish after the main frame is gone, so
+// they reach it only through this box, which the pipeline closes before it goes away.
+struct CAddUrlPipeline::CPostBox {
+    std::mutex mutex;
+    QObject* target = nullptr;
+
+    void Post(std::string url, std::optional<std::string> page) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (target)
+            QCoreApplication::postEvent(target, new CDoneEvent(std::move(url), std::move(page)));
+    }
+    void Close() {
+        std::lock_guard<std::mutex> lock(mutex);
+        target = nullptr;
+    }
+};
+
+namespace {
+
+// Running sums of the positions a new site is placed among.
+struct CPlacement {
+    std::int64_t sumX = 0;
+    std::int64_t sumY = 0;
+    std::int64_t n = 1;
+
+    bool HasSums() const { return sumX != 0 && sumY != 0; }
+    void Add(std::int32_t x, std::int32_t y) {
+        sumX += x;
+        sumY += y;
+    }
+    // The mean of the sums plus a random offset of up to +/-200 in each direction.
+    std::int32_t NearX() const {
+        return static_cast<std::int32_t>(sumX / n) + RandomBetween(-200, 200);
+    }
+    std::int32_t NearY() const {
+        return static_cast<std::int32_t>(sumY / n) + RandomBetween(-200, 200);
+    }
+};
+
+// The page's words: keywords, then body words, upper case, stop words left out, each once.
+std::set<std::string> PageWordSet(const CHtmlScan& scan, const CWordList* stopList) {
+    std::set<std::string> words;
+    const auto take = [&](const std::string& word) {
+        std::string upper = ToUpperClassic(word);
+        if (stopList && stopList->Contains(upper))
+            return;
+        words.insert(std::move(upper));
+    };
+    for (const std::string& word : scan.Keywords())
+        take(word);
+    for (const std::string& word : scan.Words())
+        take(word);
+    return words;
+}
+
+void IndexWords(CSiteDatabase& database, CSite& site, const std::set<std::string>& words,
+                CPlacement& placement) {
+    for (const std::string& word : words) {
+        const bool known = database.HasWord(word);
+        CWordEntry* entry = database.FindOrMakeWord(word);
+        if (!entry)
+            continue;
+        if (!known) {
+            placement.Add(entry->m_x, entry->m_y);
+            ++placement.n;
+        } else if (placement.HasSums()) {
+            entry->m_x = placement.NearX();
+            entry->m_y = placement.NearY();
+        } else {
+            entry->m_x = RandomBetween(0, 2000);
+            entry->m_y = RandomBetween(0, 2000);
+        }
+        site.AddWord(entry);
+        entry->AddSite(&site);
+    }
+}
+
+void AddLinkSites(const CSiteDatabase& database, CSite& site, const CLinkList& links,
+                  CPlacement& placement) {
+    for (const CLinkPair& link : links) {
+        if (const CSite* known = database.FindSite(link.m_url))
+            placement.Add(known->m_x, known->m_y);
+        auto linkSite = std::make_unique<CSite>(link.m_url, link.m_text, "<NONE>", 0, 0, 0);
+        linkSite->m_x = RandomBetween(-333, 333);
+        linkSite->m_y = RandomBetween(-333, 333);
+        site.AddLink(std::move(linkSite));
+    }
+}
+
+void PlaceSite(CSite& site, const CPlacement& placement) {
+    if (placement.HasSums()) {
+        site.m_x = placement.NearX();
+        site.m_y = placement.NearY();
+    }
+    for (const auto& link : site.m_links) {
+        if (!link)
+            continue;
+        link->m_x += site.m_x;
+        link->m_y += site.m_y;
+    }
+}
+
+} // namespace
+
+CAddUrlPipeline::CAddUrlPipeline(CMainFrame& frame)
+    : m_frame(frame), m_postBox(std::make_shared<CPostBox>()) {
+    m_postBox->target = &frame;
+    m_animTimer.setInterval(kAnimationPeriodMs);
+    connect(&m_animTimer, &QTimer::timeout, this, &CAddUrlPipeline::OnAnimationTimer);
+}
+
+CAddUrlPipeline::~CAddUrlPipeline() {
+    m_postBox->Close();
+}
+
+bool CAddUrlPipeline::IsNewUrl(const std::string& url) const {
+    const CSiteDatabase* database = m_frame.Database();
+    if (database && database->FindSite(url))
+        return false;
+    return !m_startedUrls.contains(url);
+}
+
+void CAddUrlPipeline::StartAddUrl(const std::string& url) {
+    if (m_shutDown)
+        return;
+    m_startedUrls.insert(url);
+    m_frame.SetStatusText("Processing: " + url);
+    if (m_threadCount == 0) {
+        m_animFrame = 0;
+        m_animTimer.start();
+    }
+    ++m_threadCount;
+    DebugLog("Starting AddUrl Thread");
+    std::shared_ptr<CPostBox> postBox = m_postBox;
+    StartFetchWorker(url, m_frame.ConnectionSettings(),
+                     [postBox](std::string doneUrl, std::optional<std::string> page) {
+                         postBox->Post(std::move(doneUrl), std::move(page));
+                     });
+    m_frame.Refresh();
+}
+
+void CAddUrlPipeline::OnAddUrlDone(std::string url, std::optional<std::string> page) {
+    if (m_shutDown)
+        return;
+    m_pending.push_back({std::move(url), std::move(page)});
+    // A result arriving inside a modal dialog of an earlier page waits for that page.
+    if (!m_handling)
+        HandleQueuedResults();
+}
+
+void CAddUrlPipeline::ForgetStartedUrl(const std::string& url) {
+    m_startedUrls.erase(url);
+}
+
+void CAddUrlPipeline::Shutdown() {
+    m_shutDown = true;
+    m_postBox->Close();
+    m_pending.clear();
+    StopAnimation();
+}
+
+void CAddUrlPipeline::HandleQueuedResults() {
+    m_handling = true;
+    while (!m_pending.empty() && !m_shutDown) {
+        const CResult result = std::move(m_pending.front());
+        m_pending.pop_front();
+        HandleResult(result);
+    }
+    m_handling = false;
+    if (!m_shutDown)
+        emit Idle();
+}
+
+void CAddUrlPipeline::HandleResult(const CResult& result) {
+    DebugLog("A Url add thread has ended. processing page.");
+    --m_threadCount;
+    if (m_threadCount < 1) {
+        m_threadCount = 0;
+        StopAnimation();
+    }
+
+    if (!result.page) {
+        if (!m_frame.IsActiveMode())
+            m_frame.ResetCaptureButton();
+        ShowError("Can't open " + result.url +
+                  ". Check Internet connection and/or proxy settings.");
+        return;
+    }
+
+    CSiteDatabase* database = m_frame.Database();
+    if (database && !database->FindSite(result.url))
+        StoreAndPlacePage(result.url, *result.page);
+    if (m_shutDown)
+        return;
+
+    m_frame.SetStatusText("Idle");
+    if (!m_frame.IsActiveMode())
+        m_frame.ResetCaptureButton();
+    m_frame.Refresh();
+}
+
+void CAddUrlPipeline::StoreAndPlacePage(const std::string& url, const std::string& page) {
+    CSiteDatabase& database = *m_frame.Database();
+    CHtmlScan scan = CHtmlScan::Scan(page);
+    const std::string* title = scan.GetTitle();
+    scan.ExtractKeywords();
+    const CLinkList links = scan.GetLinks(url);
+
+    auto newSite = std::make_unique<CSite>(url, title ? *title : std::string(), "<NONE>", 1, 0, 0);
+    const std::set<std::string> words = PageWordSet(scan, m_frame.StopList());
+
+    const CSiteFilterList* filters = m_frame.SiteFilters();
+    if (filters && filters->IsFiltered(url, words))
+        return;
+
+    CSite* site = database.AddSite(std::move(newSite));
+    CPlacement placement;
+    IndexWords(database, *site, words, placement);
+    AddLinkSites(database, *site, links, placement);
+    PlaceSite(*site, placement);
+
+    m_frame.AddSiteToLogBook(site);
+    m_frame.CategorizeSite(site);
+}
+
+void CAddUrlPipeline::OnAnimationTimer() {
+    if (m_threadCount <= 0)
+        return;
+    m_animFrame = (m_animFrame + 1) % kBusyFrames;
+    m_frame.ShowBusyIcon(m_animFrame);
+}
+
+void CAddUrlPipeline::StopAnimation() {
+    m_animFrame = 0;
+    m_animTimer.stop();
+    m_frame.ShowBusyIcon(0);
+}

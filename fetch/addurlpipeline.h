@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+
+class CMainFrame;
+class CSite;
+
+// The add-URL pipeline: turns an accepted URL into a stored, placed and categorized site. A
+// fetch worker downloads the page; its completion is posted to the main frame as an event and
+// handed to OnAddUrlDone on the user-interface thread. Owned by the main frame; it reaches the
+// store, the log book and the status bar only through the main frame.
+class CAddUrlPipeline : public QObject {
+    Q_OBJECT
+public:
+    // A worker's result, posted to the main frame, which passes it to OnAddUrlDone.
+    class CDoneEvent : public QEvent {
+    public:
+        static const QEvent::Type kType;
+        CDoneEvent(std::string url, std::optional<std::string> page)
+            : QEvent(kType), m_url(std::move(url)), m_page(std::move(page)) {}
+        std::string m_url;
+        std::optional<std::string> m_page;
+    };
+
+    static constexpr int kBusyFrames = 19;
+    static constexpr int kAnimationPeriodMs = 50;
+
+    explicit CAddUrlPipeline(CMainFrame& frame);
+    ~CAddUrlPipeline() override;
+
+    // True when the database has no visited site with exactly this URL and no worker was
+    // started for it in this run.
+    bool IsNewUrl(const std::string& url) const;
+    // Starts one fetch worker for the URL (no queue, no limit) and shows "Processing: " + URL.
+    void StartAddUrl(const std::string& url);
+    // A worker's result. Results are handled one at a time in order of arrival: one that comes
+    // while an earlier page is still open in a dialog (rankings, error box) waits for it.
+    void OnAddUrlDone(std::string url, std::optional<std::string> page);
+    // Lets the URL be added again (the user deleted its site).
+    void ForgetStartedUrl(const std::string& url);
+    // Drops results not yet handled and ignores later ones (the main frame is closing).
+    void Shutdown();
+
+    // True while a page is being handled (possibly inside a modal dialog).
+    bool IsHandlingPage() const { return m_handling; }
+    int ThreadCount() const { return m_threadCount; }
+    int AnimFrame() const { return m_animFrame; }
+    bool IsAnimating() const { return m_animTimer.isActive(); }
+    const std::set<std::string>& StartedUrls() const { return m_startedUrls; }
+
+signals:
+    // Emitted when the queue of results has been worked off.
+    void Idle();
+
+private:
+    struct CPostBox;
+    struct CResult {
+        std::string url;
+        std::optional<std::string> page;
+    };
+
+    void HandleQueuedResults();
+    void HandleResult(const CResult& result);
+    void StoreAndPlacePage(const std::string& url, const std::string& page);
+    void OnAnimationTimer();
+    void StopAnimation();
+
+    CMainFrame& m_frame;
+    std::shared_ptr<CPostBox> m_postBox; // shared with the workers, which may outlive us
+    std::set<std::string> m_startedUrls;
+    int m_threadCount = 0;
+    int m_animFrame = 0;
+    QTimer m_animTimer;
+    std::deque<CResult> m_pending;
+    bool m_handling = false;
+    bool m_shutDown = false;
+};

@@ -1,0 +1,623 @@
+#include "shell/mainframe.h"
+
+#include "browserlink/debuglog.h"
+#include "dialogs/aboutdlg.h"
+#include "dialogs/displaytext.h"
+#include "dialogs/categoryrankingsdlg.h"
+#include "fetch/addurlpipeline.h"
+#include "model/categorizer.h"
+#include "model/category.h"
+#include "model/categorytree.h"
+#include "model/errorreport.h"
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "model/sitefilterlist.h"
+#include "model/wordlist.h"
+#include "shell/browserlauncher.h"
+#include "shell/browserwatch.h"
+#include "shell/busyicons.h"
+#include "shell/colorref.h"
+#include "shell/displaysettings.h"
+#include "shell/korvodoc.h"
+#include "shell/linksetaccess.h"
+#include "shell/sitelabeltext.h"
+#include "shell/toolbaricons.h"
+#include "views/korvoview.h"
+#include "views/mapnavigator.h"
+#include "views/metaview.h"
+#include "views/urllist.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+CMainFrame* g_mainFrame = nullptr;
+
+constexpr qint64 kLicenseMaxBytes = 8192;
+
+struct CViewCommand {
+    std::int32_t bit;
+    const char* text;
+    const char* toolTip;
+};
+
+// Menu texts as the program has always had them ("Vew" included).
+constexpr CViewCommand kViewCommands[] = {
+    {kViewUrl, "View &URLs", "Show URLs in the labels"},
+    {kViewTitle, "View Site Titles", "Show titles in the labels"},
+    {kViewDate, "View &Dates", "Show dates in the labels"},
+    {kViewAnnotation, "View A&nnotations", "Show annotations in the labels"},
+    {kViewLinks, "Vew Site &Links", "Show site links on the map"},
+    {kViewWords, "View &Words", "Show words on the map"},
+    {kViewLines, "View Lines", "Show lines between sites of a category"},
+    {kViewCategories, "View Categories", "Show categories in the labels"},
+};
+
+struct CSortCommand {
+    std::int32_t type;
+    const char* text;
+};
+
+constexpr CSortCommand kSortCommands[] = {
+    {kSortByTitle, "Sort Sites by Title"},
+    {kSortByUrl, "Sort Sites by URLs"},
+    {kSortByDate, "Sort by Date"},
+};
+
+std::unique_ptr<QSettings> OpenSettingsStore() {
+    return std::make_unique<QSettings>("Quellon", "Wayfold");
+}
+
+std::string HomeFile(const std::string& home, const char* name) {
+    return home + name;
+}
+
+} // namespace
+
+CMainFrame* MainFrame() {
+    return g_mainFrame;
+}
+
+CMapNavigator& CMainFrame::Maps() {
+    if (!m_maps)
+        m_maps = std::make_unique<CMapNavigator>(*this);
+    return *m_maps;
+}
+
+CMainFrame::CMainFrame(CKorvoDoc* document, QWidget* parent)
+    : QMainWindow(parent), m_document(document), m_settings(QDir::currentPath().toStdString()) {
+    setWindowTitle(document ? document->Title() : QStringLiteral("Wayfold 2.0"));
+}
+
+CMainFrame::~CMainFrame() {
+    if (m_pipeline)
+        m_pipeline->Shutdown();
+    if (!m_closed && m_created)
+        DestroyDataObjects();
+    if (g_mainFrame == this)
+        g_mainFrame = nullptr;
+}
+
+void CMainFrame::Create() {
+    DebugLog("Creating MainFrame");
+    m_pipeline = std::make_unique<CAddUrlPipeline>(*this);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    // DDE, the four browser links and their first poll.
+    m_browserWatch = std::make_unique<CBrowserWatch>(*this);
+
+    m_settings.Read(*OpenSettingsStore());
+    SyncCheckMarks();
+
+    LoadDataFiles();
+    ReadLicense();
+    g_mainFrame = this;
+    CreatePanes();
+    // Timer 1, "&Active Mode" and, in passive mode, the capture button.
+    m_browserWatch->Start();
+    CreateDisplayAndLaunchCommands();
+    QAction* aboutAction = HelpMenu()->addAction(QStringLiteral("&About Wayfold..."));
+    connect(aboutAction, &QAction::triggered, this, [this] {
+        CAboutDlg about(m_licenseText, this);
+        about.exec();
+    });
+
+    auto* debugKey = new QShortcut(QKeySequence(Qt::Key_Question), this);
+    connect(debugKey, &QShortcut::activated, this, &CMainFrame::ToggleDebugMode);
+
+    connect(m_pipeline.get(), &CAddUrlPipeline::Idle, this, [this] {
+        if (m_closeWhenIdle)
+            QTimer::singleShot(0, this, &QWidget::close);
+    });
+    m_created = true;
+}
+
+void CMainFrame::CreateActions() {
+    for (const CViewCommand& command : kViewCommands) {
+        auto* action = new QAction(QString::fromLatin1(command.text), this);
+        action->setCheckable(true);
+        action->setToolTip(QString::fromLatin1(command.toolTip));
+        action->setIcon(ViewFlagIcon(command.bit));
+        const std::int32_t bit = command.bit;
+        connect(action, &QAction::triggered, this,
+                [this, bit] { SetViewFlag(bit, !(m_settings.viewFlags & bit)); });
+        m_viewActions[command.bit] = action;
+    }
+    auto* sortGroup = new QActionGroup(this);
+    for (const CSortCommand& command : kSortCommands) {
+        auto* action = new QAction(QString::fromLatin1(command.text), sortGroup);
+        action->setCheckable(true);
+        action->setIcon(SortIcon(command.type));
+        const std::int32_t type = command.type;
+        connect(action, &QAction::triggered, this, [this, type] { SetSortType(type); });
+        m_sortActions[command.type] = action;
+    }
+    m_rankCatsAction = new QAction(QStringLiteral("Interactively &Rank Categories"), this);
+    m_rankCatsAction->setCheckable(true);
+    m_rankCatsAction->setIcon(RankCatsIcon());
+    connect(m_rankCatsAction, &QAction::triggered, this,
+            [this] { SetRankCats(m_settings.rankCats == 0); });
+}
+
+void CMainFrame::CreateMenus() {
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"));
+    connect(exitAction, &QAction::triggered, this, &QWidget::close);
+
+    m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    for (const CViewCommand& command : kViewCommands)
+        m_viewMenu->addAction(m_viewActions[command.bit]);
+    m_viewMenu->addSeparator();
+    for (const CSortCommand& command : kSortCommands)
+        m_viewMenu->addAction(m_sortActions[command.type]);
+
+    m_optionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
+    m_optionsMenu->addAction(m_rankCatsAction);
+
+    m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    // Shown once a command is added to it.
+    m_helpMenu->menuAction()->setVisible(false);
+}
+
+QMenu* CMainFrame::HelpMenu() const {
+    m_helpMenu->menuAction()->setVisible(true);
+    return m_helpMenu;
+}
+
+void CMainFrame::CreateToolBar() {
+    m_toolBar = addToolBar(QStringLiteral("Toolbar"));
+    m_toolBar->setObjectName(QStringLiteral("MainToolBar"));
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->addAction(m_rankCatsAction);
+    m_toolBar->addSeparator();
+    for (const CViewCommand& command : kViewCommands)
+        m_toolBar->addAction(m_viewActions[command.bit]);
+    m_toolBar->addSeparator();
+    for (const CSortCommand& command : kSortCommands)
+        m_toolBar->addAction(m_sortActions[command.type]);
+}
+
+void CMainFrame::CreateStatusBar() {
+    m_busyPane = new QLabel(this);
+    m_busyPane->setFixedWidth(100);
+    m_busyPane->setObjectName(QStringLiteral("BusyPane"));
+    m_statusPane = new QLabel(this);
+    m_statusPane->setObjectName(QStringLiteral("StatusPane"));
+    m_statusPane->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(m_busyPane);
+    statusBar()->addWidget(m_statusPane, 1);
+    ShowBusyIcon(0);
+}
+
+void CMainFrame::CreatePanes() {
+    m_outerSplitter = new QSplitter(Qt::Horizontal, this);
+    m_outerSplitter->setObjectName(QStringLiteral("OuterSplitter"));
+    m_mapPane = new CKorvoView(*this, m_outerSplitter);
+    m_mapPane->setObjectName(QStringLiteral("MapPane"));
+
+    m_innerSplitter = new QSplitter(Qt::Vertical, m_outerSplitter);
+    m_innerSplitter->setObjectName(QStringLiteral("InnerSplitter"));
+    m_logBook = new CUrlList(m_innerSplitter);
+    m_overviewPane = new CMetaView(*this, m_innerSplitter);
+    m_overviewPane->setObjectName(QStringLiteral("OverviewPane"));
+
+    for (QWidget* pane : {m_mapPane, m_overviewPane}) {
+        pane->setAutoFillBackground(true);
+        QPalette palette = pane->palette();
+        palette.setColor(QPalette::Window, ColorFromRef(m_settings.backgroundColor));
+        pane->setPalette(palette);
+    }
+    const int minimum = CSettings::kMinPaneSize;
+    m_logBook->setMinimumSize(minimum, minimum);
+    m_overviewPane->setMinimumSize(minimum, minimum);
+    m_innerSplitter->setChildrenCollapsible(false);
+
+    m_outerSplitter->setSizes(
+        {m_settings.mapViewWidth, std::max(m_settings.treeViewWidth, m_settings.metaViewWidth)});
+    m_innerSplitter->setSizes({m_settings.treeViewHeight, m_settings.metaViewHeight});
+    setCentralWidget(m_outerSplitter);
+
+    if (m_document)
+        m_document->AddView(m_logBook, [this] { m_logBook->OnUpdate(); });
+}
+
+void CMainFrame::LoadDataFiles() {
+    const std::string& home = m_settings.home;
+    m_stopList = std::make_unique<CWordList>();
+    m_stopList->Open(HomeFile(home, "/stop.wfx"), CWordList::kUpperCase | CWordList::kPlainFormat);
+    m_siteFilters = std::make_unique<CSiteFilterList>();
+    m_siteFilters->Open(HomeFile(home, "/filters.wfx"));
+    m_database = std::make_unique<CSiteDatabase>();
+    m_database->Open(HomeFile(home, "/urls.wfx"));
+    m_categoryTree = std::make_unique<CCategoryTree>();
+    m_categoryTree->Open(HomeFile(home, "/cats.wfx"), *m_database);
+}
+
+void CMainFrame::CreateDisplayAndLaunchCommands() {
+    m_displaySettings = new CDisplaySettings(
+        m_settings, [this](CDisplaySettings::Writer writer) { WriteSettings(writer); },
+        [this] { Refresh(); }, this);
+    m_optionsMenu->addSeparator();
+    m_displaySettings->AddCommands(m_optionsMenu);
+    m_linkAccess = std::make_unique<CLinkSetAccess>(
+        [this] { return m_browserWatch ? &m_browserWatch->Links() : nullptr; });
+    m_launcher = std::make_unique<CBrowserLauncher>(m_settings, m_linkAccess.get(), this);
+    connect(HelpMenu()->addAction(QStringLiteral("&Quellon Software")), &QAction::triggered, this,
+            [this] { m_launcher->OpenMakerHomePage(); });
+}
+
+void CMainFrame::OpenSite(CSite* site) {
+    if (m_launcher)
+        m_launcher->OpenSite(site);
+}
+
+void CMainFrame::ReadLicense() {
+    QFile file(QString::fromStdString(m_settings.home + "/license.txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        ShowFatalError("Can't open license.txt for read.");
+    m_licenseText = file.read(kLicenseMaxBytes).toStdString();
+}
+
+void CMainFrame::ShowAtSavedPlace() {
+    if (m_settings.HasWindowRect()) {
+        setGeometry(m_settings.winLeft, m_settings.winTop, m_settings.winRight - m_settings.winLeft,
+                    m_settings.winBottom - m_settings.winTop);
+        show();
+        return;
+    }
+    resize(800, 750);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), QSize(800, 750));
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    showMaximized();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    m_shown = true;
+    QMainWindow::showEvent(event);
+}
+
+void CMainFrame::WriteSettings(void (CSettings::*writer)(QSettings&) const) const {
+    auto store = OpenSettingsStore();
+    (m_settings.*writer)(*store);
+    store->sync();
+}
+
+CConnectionSettings CMainFrame::ConnectionSettings() const {
+    CConnectionSettings connection;
+    connection.proxy = m_settings.proxy;
+    connection.httpProxyServer = m_settings.httpProxyServer;
+    connection.httpProxyPort = m_settings.httpProxyPort;
+    connection.socksProxyServer = m_settings.socksProxyServer;
+    connection.socksProxyPort = m_settings.socksProxyPort;
+    connection.noProxies = m_settings.noProxies;
+    return connection;
+}
+
+void CMainFrame::Refresh() {
+    if (m_database)
+        m_database->SetModified();
+    if (m_document)
+        m_document->UpdateAllViews();
+}
+
+std::string CMainFrame::SiteLabelText(const CSite& site, bool oneLine) const {
+    const CCategoryTree* tree = m_categoryTree.get();
+    return ::SiteLabelText(site, oneLine, m_settings.viewFlags,
+                           [tree](std::int32_t slot) -> const std::string* {
+                               const CCategory* category = tree ? tree->CategoryAt(slot) : nullptr;
+                               return category ? &category->m_name : nullptr;
+                           });
+}
+
+void CMainFrame::SetStatusText(const std::string& text) {
+    const QString shown = ToDisplayText(text);
+    if (m_statusPane)
+        m_statusPane->setText(shown);
+    emit StatusTextChanged(shown);
+}
+
+QString CMainFrame::StatusText() const {
+    return m_statusPane ? m_statusPane->text() : QString();
+}
+
+QPixmap CMainFrame::BusyIcon(int index) {
+    return ::BusyIcon(index);
+}
+
+void CMainFrame::ShowBusyIcon(int index) {
+    m_shownBusyIcon = index;
+    if (m_busyPane)
+        m_busyPane->setPixmap(BusyIcon(index));
+}
+
+void CMainFrame::SyncCheckMarks() {
+    for (const auto& [bit, action] : m_viewActions)
+        action->setChecked((m_settings.viewFlags & bit) != 0);
+    for (const auto& [type, action] : m_sortActions)
+        action->setChecked(m_settings.sortType == type);
+    m_rankCatsAction->setChecked(m_settings.rankCats != 0);
+}
+
+void CMainFrame::SetViewFlag(std::int32_t bit, bool on) {
+    if (on)
+        m_settings.viewFlags |= bit;
+    else
+        m_settings.viewFlags &= ~bit;
+    SyncCheckMarks();
+    Refresh();
+}
+
+void CMainFrame::SetSortType(std::int32_t sortType) {
+    if (sortType < kSortByTitle || sortType > kSortByDate)
+        return;
+    m_settings.sortType = sortType;
+    SyncCheckMarks();
+    Refresh();
+}
+
+void CMainFrame::SetRankCats(bool on) {
+    m_settings.rankCats = on ? 1 : 0;
+    SyncCheckMarks();
+}
+
+QAction* CMainFrame::ViewFlagAction(std::int32_t bit) const {
+    const auto it = m_viewActions.find(bit);
+    return it == m_viewActions.end() ? nullptr : it->second;
+}
+
+QAction* CMainFrame::SortAction(std::int32_t sortType) const {
+    const auto it = m_sortActions.find(sortType);
+    return it == m_sortActions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::ToggleDebugMode() {
+    ::ToggleDebugMode();
+    Refresh();
+}
+
+namespace {
+
+void SetHidden(CSite& site, bool hidden) {
+    site.m_hidden = hidden ? 1 : 0;
+    site.m_selected = false;
+}
+
+} // namespace
+
+void CMainFrame::HideSite(CSite* site) {
+    if (!site)
+        return;
+    SetHidden(*site, true);
+    HideLinks(site);
+    if (m_logBook)
+        m_logBook->UpdateSiteImages(site);
+}
+
+void CMainFrame::ShowSite(CSite* site) {
+    if (!site)
+        return;
+    SetHidden(*site, false);
+    ShowLinks(site);
+    if (m_logBook)
+        m_logBook->UpdateSiteImages(site);
+}
+
+void CMainFrame::HideLinks(CSite* site) {
+    if (!site)
+        return;
+    for (const auto& link : site->m_links) {
+        if (!link)
+            continue;
+        SetHidden(*link, true);
+        if (m_logBook)
+            m_logBook->UpdateSiteImages(link.get());
+    }
+}
+
+void CMainFrame::ShowLinks(CSite* site) {
+    if (!site)
+        return;
+    for (const auto& link : site->m_links) {
+        if (!link)
+            continue;
+        SetHidden(*link, false);
+        if (m_logBook)
+            m_logBook->UpdateSiteImages(link.get());
+    }
+}
+
+void CMainFrame::HideAll() {
+    if (!m_database)
+        return;
+    for (const auto& site : m_database->Sites())
+        HideSite(site.get());
+}
+
+void CMainFrame::ShowAll() {
+    if (!m_database)
+        return;
+    for (const auto& site : m_database->Sites())
+        ShowSite(site.get());
+}
+
+bool CMainFrame::IsNewUrl(const std::string& url) const {
+    return m_pipeline && m_pipeline->IsNewUrl(url);
+}
+
+void CMainFrame::StartAddUrl(const std::string& url) {
+    if (m_pipeline && !m_closed)
+        m_pipeline->StartAddUrl(url);
+}
+
+void CMainFrame::ForgetStartedUrl(const std::string& url) {
+    if (m_pipeline)
+        m_pipeline->ForgetStartedUrl(url);
+}
+
+void CMainFrame::CategorizeSite(CSite* site) {
+    if (!site || !m_categoryTree)
+        return;
+    const CCategorizerWeights weights{m_settings.wordsWeight, m_settings.linksWeight,
+                                      m_settings.urlsWeight};
+    CCategory* best = CCategorizer::Categorize(*m_categoryTree, *site, weights);
+    if (best && m_settings.rankCats) {
+        RunRankingsDialog(site);
+        return;
+    }
+    SetStatusText(CCategorizer::StatusText(*site, best));
+    if (!best)
+        return;
+    best->AddSite(site);
+    AddSiteToCategoryInLogBook(best, site);
+}
+
+void CMainFrame::RunRankingsDialog(CSite* site) {
+    CCategoryRankingsDlg dialog(*site, *m_categoryTree, this);
+    dialog.exec();
+}
+
+void CMainFrame::AddSiteToLogBook(CSite* site) {
+    if (m_logBook && site)
+        m_logBook->AddSite(site);
+}
+
+void CMainFrame::AddSiteToCategoryInLogBook(CCategory* category, CSite* site) {
+    if (m_logBook && category && site)
+        m_logBook->AddSiteToCategory(category, site);
+}
+
+void CMainFrame::ResetCaptureButton() {
+    if (m_browserWatch)
+        m_browserWatch->ResetCaptureButton();
+}
+
+void CMainFrame::customEvent(QEvent* event) {
+    if (event->type() == CAddUrlPipeline::CDoneEvent::kType) {
+        auto* done = static_cast<CAddUrlPipeline::CDoneEvent*>(event);
+        if (m_pipeline && !m_closed)
+            m_pipeline->OnAddUrlDone(std::move(done->m_url), std::move(done->m_page));
+        return;
+    }
+    QMainWindow::customEvent(event);
+}
+
+void CMainFrame::CloseOnSignal() {
+    // Modal dialogs run nested event loops; end them first so the close happens on the way
+    // out, after the page they belong to is finished.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break;
+    }
+    m_closeWhenIdle = true;
+    QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void CMainFrame::CaptureWindowPlacement() {
+    if (!m_shown)
+        return;
+    const QRect rect = isMaximized() || isFullScreen() ? frameGeometry() : geometry();
+    m_settings.winLeft = rect.left();
+    m_settings.winTop = rect.top();
+    m_settings.winRight = rect.left() + rect.width();
+    m_settings.winBottom = rect.top() + rect.height();
+    if (m_mapPane) {
+        m_settings.mapViewWidth = m_mapPane->width();
+        m_settings.mapViewHeight = m_mapPane->height();
+    }
+    if (m_logBook) {
+        m_settings.treeViewWidth = std::max(m_logBook->width(), CSettings::kMinPaneSize);
+        m_settings.treeViewHeight = std::max(m_logBook->height(), CSettings::kMinPaneSize);
+    }
+    if (m_overviewPane) {
+        m_settings.metaViewWidth = std::max(m_overviewPane->width(), CSettings::kMinPaneSize);
+        m_settings.metaViewHeight = std::max(m_overviewPane->height(), CSettings::kMinPaneSize);
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    // A page is still open in a dialog of its own; close once it is finished.
+    if (m_pipeline && m_pipeline->IsHandlingPage()) {
+        m_closeWhenIdle = true;
+        event->ignore();
+        return;
+    }
+    m_closed = true;
+    if (m_pipeline)
+        m_pipeline->Shutdown();
+    if (m_browserWatch)
+        m_browserWatch->Stop(); // timer 1 and the capture button
+    CaptureWindowPlacement();
+    if (m_created)
+        WriteSettings(&CSettings::WriteAtClose);
+    DestroyDataObjects();
+    m_browserWatch.reset(); // the links go without unregistering their echoes
+    event->accept();
+}
+
+void CMainFrame::DestroyDataObjects() {
+    // The views show the store's objects; they go first.
+    if (m_document && m_logBook)
+        m_document->RemoveView(m_logBook);
+    delete m_outerSplitter;
+    m_outerSplitter = nullptr;
+    m_innerSplitter = nullptr;
+    m_logBook = nullptr;
+    m_mapPane = nullptr;
+    m_overviewPane = nullptr;
+    // The hierarchy writes its sites' URLs, so it goes before the URL database.
+    m_categoryTree.reset();
+    m_database.reset();
+    m_stopList.reset();
+    m_siteFilters.reset();
+}
