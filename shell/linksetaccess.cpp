@@ -9,10 +9,14 @@ constexpr uint32_t kAnyWindow = 0xFFFFFFFF;
 } // namespace
 
 bool CLinkSetAccess::IsRegistered(EBrowserLinkIndex which) const {
-    return m_links.IsRegistered(which);
+    const CBrowserLinkSet* links = m_links ? m_links() : nullptr;
+    return links && links->IsRegistered(which);
 }
 
 void CLinkSetAccess::OpenUrl(EBrowserLinkIndex which, const std::string& url) {
-    CBrowserLink& link = m_links.Link(which);
+    CBrowserLinkSet* links = m_links ? m_links() : nullptr;
+    if (!links)
+        return;
+    CBrowserLink& link = links->Link(which);
     link.OpenUrl(url, {}, kAnyWindow, 0, {}, {}, link.OwnServiceName());
 }

@@ -2,13 +2,16 @@
 
 #include "shell/browserlinkaccess.h"
 
+#include <functional>
+
 class CBrowserLinkSet;
 
 // CBrowserLinkAccess over the main frame's four browser links.
 class CLinkSetAccess : public CBrowserLinkAccess {
 public:
-    // The set is not owned and must outlive this object.
-    explicit CLinkSetAccess(CBrowserLinkSet& links) : m_links(links) {}
+    // `links` gives the current link set, or null when there is none (before the links are
+    // made, after they are gone): then no link is registered and nothing is sent.
+    explicit CLinkSetAccess(std::function<CBrowserLinkSet*()> links) : m_links(std::move(links)) {}
 
     bool IsRegistered(EBrowserLinkIndex which) const override;
     // WWW_OpenURL with the URL, no file, form data or MIME type, window 0xFFFFFFFF (any
@@ -16,5 +19,5 @@ public:
     void OpenUrl(EBrowserLinkIndex which, const std::string& url) override;
 
 private:
-    CBrowserLinkSet& m_links;
+    std::function<CBrowserLinkSet*()> m_links;
 };
