@@ -1,0 +1,372 @@
+#include "views/korvoview.h"
+
+#include "browserlink/debuglog.h"
+#include "shell/colorref.h"
+#include "shell/drawingobjects.h"
+#include "shell/settings.h"
+#include "tests/views/mapframefixture.h"
+#include "views/mapnavigator.h"
+#include "views/maprenderer.h"
+#include "views/metaview.h"
+
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// A linkage map of 400 x 400 pixels showing world 0..400: one pixel per world unit.
+class KorvoViewTest : public MapFrameFixture {
+protected:
+    KorvoViewTest() {
+        m_frame->Settings().viewFlags = kViewTitle | kViewLinks | kViewWords | kViewLines;
+        m_view = std::make_unique<CKorvoView>(*m_frame);
+        m_view->resize(400, 400);
+        m_view->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_view.get()));
+        m_frame->Maps().SetWorldRect(CRect{0, 0, 400, 400});
+    }
+    ~KorvoViewTest() override { m_view.reset(); }
+
+    void Press(int x, int y) { QTest::mousePress(m_view.get(), Qt::LeftButton, {}, QPoint(x, y)); }
+    void MoveTo(int x, int y) { QTest::mouseMove(m_view.get(), QPoint(x, y)); }
+    void Release(int x, int y) {
+        QTest::mouseRelease(m_view.get(), Qt::LeftButton, {}, QPoint(x, y));
+    }
+    void Drag(QPoint from, QPoint to) {
+        Press(from.x(), from.y());
+        MoveTo(to.x(), to.y());
+        Release(to.x(), to.y());
+    }
+    std::uint32_t Pixel(const QImage& image, int x, int y) {
+        return RefFromColor(QColor(image.pixel(x, y)));
+    }
+    QImage Shown() { return m_view->grab().toImage(); }
+
+    // The enabled state of each action of a menu, by text ("Focus On..." submenu included).
+    static QAction* Find(QMenu& menu, const QString& text) {
+        for (QAction* action : menu.actions()) {
+            if (action->text() == text)
+                return action;
+            if (action->menu())
+                if (QAction* inner = Find(*action->menu(), text))
+                    return inner;
+        }
+        return nullptr;
+    }
+
+    std::unique_ptr<CKorvoView> m_view;
+};
+
+TEST_F(KorvoViewTest, HitTestIsStrictOnAllFourSidesOfTheDot) {
+    CSite* site = Visited("http://a/", 100, 100);
+    struct CCase {
+        QPoint point;
+        bool hit;
+    };
+    const CCase cases[] = {{{100, 110}, false}, {{101, 110}, true},  {{119, 110}, true},
+                           {{120, 110}, false}, {{110, 100}, false}, {{110, 101}, true},
+                           {{110, 119}, true},  {{110, 120}, false}, {{130, 105}, false}};
+    for (const CCase& c : cases) {
+        Press(c.point.x(), c.point.y());
+        EXPECT_EQ(site->m_selected, c.hit) << c.point.x() << "," << c.point.y();
+        // A miss (the label included) starts the rubber band instead.
+        EXPECT_EQ(m_view->IsRubberBandShown(), !c.hit);
+        Release(c.point.x(), c.point.y());
+        EXPECT_FALSE(site->m_selected);
+    }
+}
+
+TEST_F(KorvoViewTest, DraggingPutsTheNodesTopLeftUnderThePointer) {
+    CSite* site = Visited("http://a/", 100, 100);
+    Press(110, 110);
+    EXPECT_TRUE(m_view->IsTracking());
+    MoveTo(250, 180);
+    EXPECT_EQ(site->m_x, 250);
+    EXPECT_EQ(site->m_y, 180);
+    Release(250, 180);
+    EXPECT_FALSE(m_view->IsTracking());
+    EXPECT_FALSE(site->m_selected);
+}
+
+TEST_F(KorvoViewTest, NoLinesWhileTheButtonIsDown) {
+    CSite* site = Visited("http://a/", 100, 100);
+    Link(*site, "http://b/", 300, 103); // centres on the row y = 110
+    const std::uint32_t background = m_frame->Settings().backgroundColor;
+
+    EXPECT_NE(Pixel(Shown(), 200, 110), background);
+    Press(310, 300); // nothing there: a rubber band, but the button is down
+    EXPECT_EQ(Pixel(Shown(), 200, 110), background);
+    Release(310, 300);
+    EXPECT_NE(Pixel(Shown(), 200, 110), background);
+}
+
+TEST_F(KorvoViewTest, BandDraggedUpwardsSelectsNothingAndDownwardsSelectsWhatIsInside) {
+    CSite* inside = Visited("http://a/", 100, 100);
+    CSite* across = Visited("http://b/", 190, 100); // reaches past the band's right edge
+    Visited("http://c/", 300, 300);
+
+    Drag(QPoint(200, 200), QPoint(50, 50));
+    EXPECT_FALSE(inside->m_selected);
+    EXPECT_FALSE(m_view->IsGroupMode());
+
+    Drag(QPoint(50, 50), QPoint(200, 200));
+    EXPECT_TRUE(inside->m_selected);
+    EXPECT_FALSE(across->m_selected);
+    EXPECT_TRUE(m_view->IsGroupMode());
+}
+
+TEST_F(KorvoViewTest, GroupMovesTogetherThenGroupModeEnds) {
+    CSite* a = Visited("http://a/", 100, 100);
+    CSite* b = Visited("http://b/", 150, 150);
+    CSite* outside = Visited("http://c/", 300, 300);
+    Drag(QPoint(50, 50), QPoint(200, 200));
+    ASSERT_TRUE(m_view->IsGroupMode());
+
+    Press(160, 160); // on b, a member of the group
+    MoveTo(190, 180);
+    Release(190, 180);
+
+    EXPECT_EQ(a->m_x, 130);
+    EXPECT_EQ(a->m_y, 120);
+    EXPECT_EQ(b->m_x, 180);
+    EXPECT_EQ(b->m_y, 170);
+    EXPECT_EQ(outside->m_x, 300);
+    EXPECT_FALSE(m_view->IsGroupMode());
+    EXPECT_FALSE(a->m_selected);
+}
+
+TEST_F(KorvoViewTest, PressOutsideTheGroupOnlyEndsGroupMode) {
+    CSite* a = Visited("http://a/", 100, 100);
+    CSite* other = Visited("http://b/", 300, 300);
+    Drag(QPoint(50, 50), QPoint(200, 200));
+    ASSERT_TRUE(m_view->IsGroupMode());
+
+    Press(350, 50);
+    EXPECT_FALSE(m_view->IsGroupMode());
+    EXPECT_FALSE(m_view->IsRubberBandShown());
+    MoveTo(360, 60);
+    EXPECT_EQ(a->m_x, 100);
+    Release(360, 60);
+    EXPECT_FALSE(a->m_selected);
+
+    Press(310, 310);
+    EXPECT_TRUE(other->m_selected);
+    Release(310, 310);
+}
+
+TEST_F(KorvoViewTest, LinkNodesCannotBeHitWithoutTheLinksToggle) {
+    CSite* site = Visited("http://a/", 100, 100);
+    CSite* link = Link(*site, "http://b/", 300, 100);
+    Press(307, 107);
+    EXPECT_TRUE(link->m_selected);
+    MoveTo(320, 120);
+    EXPECT_EQ(link->m_x, 320);
+    Release(320, 120);
+
+    m_frame->Settings().viewFlags &= ~kViewLinks;
+    Press(327, 127);
+    EXPECT_FALSE(link->m_selected);
+    EXPECT_TRUE(m_view->IsRubberBandShown());
+    Release(327, 127);
+    EXPECT_FALSE(m_view->PrepareContextMenu(QPoint(327, 127)));
+}
+
+TEST_F(KorvoViewTest, HiddenWordOfOneVisibleSiteIsNotGrabbed) {
+    CSite* a = Visited("http://a/", 100, 100);
+    CSite* b = Visited("http://b/", 300, 300);
+    CWordEntry* word = Word("HALF", 200, 200, {a, b});
+    b->Hide();
+    Press(205, 205);
+    EXPECT_EQ(word->m_selected, 0);
+    EXPECT_TRUE(m_view->IsRubberBandShown());
+    Release(205, 205);
+
+    b->Show();
+    Press(205, 205);
+    EXPECT_EQ(word->m_selected, 1);
+    MoveTo(220, 230);
+    EXPECT_EQ(word->m_x, 220);
+    Release(220, 230);
+}
+
+TEST_F(KorvoViewTest, NodeMenuOffersItsCommandsAndGreysLinkCommandsForLinkNodes) {
+    CSite* site = Visited("http://a/", 100, 100);
+    CSite* link = Link(*site, "http://b/", 300, 100);
+
+    std::unique_ptr<QMenu> menu = m_view->PrepareContextMenu(QPoint(110, 110));
+    ASSERT_TRUE(menu);
+    for (const char* text :
+         {"Center", "Properties", "Open Site", "Hide", "Hide Links", "Unhide Links", "...this site",
+          "...subtree within 1 links", "...subtree within 2 links"}) {
+        QAction* action = Find(*menu, QString::fromLatin1(text));
+        ASSERT_NE(action, nullptr) << text;
+        EXPECT_TRUE(action->isEnabled()) << text;
+    }
+    EXPECT_NE(Find(*menu, QStringLiteral("Focus On...")), nullptr);
+    EXPECT_EQ(m_view->MenuSite(), site);
+    EXPECT_EQ(m_view->MenuParent(), nullptr);
+    EXPECT_TRUE(site->m_selected);
+
+    menu = m_view->PrepareContextMenu(QPoint(307, 107));
+    ASSERT_TRUE(menu);
+    EXPECT_FALSE(Find(*menu, QStringLiteral("Hide Links"))->isEnabled());
+    EXPECT_FALSE(Find(*menu, QStringLiteral("Unhide Links"))->isEnabled());
+    EXPECT_EQ(m_view->MenuSite(), link);
+    EXPECT_EQ(m_view->MenuParent(), site);
+
+    EXPECT_FALSE(m_view->PrepareContextMenu(QPoint(200, 300)));
+}
+
+TEST_F(KorvoViewTest, HideAndHideLinksCommandsActOnTheSubject) {
+    CSite* site = Visited("http://a/", 100, 100);
+    CSite* link = Link(*site, "http://b/", 300, 100);
+
+    std::unique_ptr<QMenu> menu = m_view->PrepareContextMenu(QPoint(110, 110));
+    m_view->RunMenuCommand(Find(*menu, QStringLiteral("Hide Links")));
+    EXPECT_EQ(link->m_hidden, 1);
+    EXPECT_EQ(site->m_hidden, 0);
+
+    menu = m_view->PrepareContextMenu(QPoint(110, 110));
+    m_view->RunMenuCommand(Find(*menu, QStringLiteral("Unhide Links")));
+    EXPECT_EQ(link->m_hidden, 0);
+
+    menu = m_view->PrepareContextMenu(QPoint(110, 110));
+    m_view->RunMenuCommand(Find(*menu, QStringLiteral("Hide")));
+    EXPECT_EQ(site->m_hidden, 1);
+    EXPECT_EQ(link->m_hidden, 1);
+}
+
+TEST_F(KorvoViewTest, GroupMenuHidesTheSelectedSites) {
+    CSite* a = Visited("http://a/", 100, 100);
+    CSite* b = Visited("http://b/", 300, 300);
+    Drag(QPoint(50, 50), QPoint(200, 200));
+
+    std::unique_ptr<QMenu> menu = m_view->PrepareContextMenu(QPoint(390, 10));
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().front()->text(), QStringLiteral("Hide Group"));
+    EXPECT_TRUE(menu->actions().front()->isEnabled());
+    m_view->RunMenuCommand(menu->actions().front());
+
+    EXPECT_EQ(a->m_hidden, 1);
+    EXPECT_EQ(b->m_hidden, 0);
+}
+
+// a links to b (visited) and to x (not visited); b links to c (visited); d is apart.
+class FocusTest : public KorvoViewTest {
+protected:
+    FocusTest() {
+        a = Visited("http://a/", 100, 100);
+        b = Visited("http://b/", 200, 100);
+        c = Visited("http://c/", 300, 100);
+        d = Visited("http://d/", 100, 300);
+        toB = Link(*a, "http://b/", 150, 150);
+        toX = Link(*a, "http://x/", 150, 250);
+        toC = Link(*b, "http://c/", 250, 150);
+    }
+    void Focus(const char* text) {
+        std::unique_ptr<QMenu> menu = m_view->PrepareContextMenu(QPoint(110, 110));
+        ASSERT_TRUE(menu);
+        m_view->RunMenuCommand(Find(*menu, QString::fromLatin1(text)));
+    }
+    std::vector<int> Hidden() const {
+        return {a->m_hidden,   b->m_hidden,   c->m_hidden,  d->m_hidden,
+                toB->m_hidden, toX->m_hidden, toC->m_hidden};
+    }
+    CSite *a, *b, *c, *d, *toB, *toX, *toC;
+};
+
+TEST_F(FocusTest, ThisSiteShowsTheSiteAndItsLinkNodesOnly) {
+    Focus("...this site");
+    EXPECT_EQ(Hidden(), (std::vector<int>{0, 1, 1, 1, 0, 0, 1}));
+}
+
+TEST_F(FocusTest, WithinOneLinkAddsTheVisitedSitesItsLinksName) {
+    Focus("...subtree within 1 links");
+    EXPECT_EQ(Hidden(), (std::vector<int>{0, 0, 1, 1, 0, 0, 0}));
+}
+
+TEST_F(FocusTest, WithinTwoLinksReachesTheVisitedSitesOneStepFurther) {
+    Focus("...subtree within 2 links");
+    EXPECT_EQ(Hidden(), (std::vector<int>{0, 0, 0, 1, 0, 0, 0}));
+}
+
+TEST_F(FocusTest, FocusOnALinkNodeFocusesOnItsVisitedSite) {
+    m_frame->Maps().FocusOnSite(toB, 0, a);
+    EXPECT_EQ(b->m_hidden, 0);
+    EXPECT_EQ(toC->m_hidden, 0);
+    EXPECT_EQ(a->m_hidden, 1);
+
+    m_frame->Maps().FocusOnSite(toX, 0, a);
+    EXPECT_EQ(a->m_hidden, 0);
+    EXPECT_EQ(toX->m_hidden, 0);
+    EXPECT_EQ(toB->m_hidden, 1);
+    EXPECT_EQ(b->m_hidden, 1);
+}
+
+TEST_F(KorvoViewTest, DKeyTogglesDebugMode) {
+    const bool before = IsDebugMode();
+    QTest::keyClick(m_view.get(), Qt::Key_D);
+    EXPECT_NE(IsDebugMode(), before);
+    QTest::keyClick(m_view.get(), Qt::Key_D);
+    EXPECT_EQ(IsDebugMode(), before);
+}
+
+TEST_F(KorvoViewTest, ExportWritesThePngTheRendererDraws) {
+    CSite* site = Visited("http://a/", 100, 100);
+    Link(*site, "http://b/", 300, 103);
+    const QString file = QString::fromStdString(m_home.File("map.png"));
+
+    ASSERT_TRUE(m_view->ExportMap(file, false));
+    const QImage written(file, "PNG");
+
+    const CDrawingObjects objects(m_frame->Settings());
+    CMapRenderer renderer(Database(), m_frame->CategoryTree(), objects,
+                          m_frame->Settings().viewFlags);
+    const QImage expected = renderer.RenderImage(CRect{0, 0, 400, 400}, QSize(400, 400));
+    ASSERT_EQ(written.size(), QSize(400, 400));
+    EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32), expected);
+
+    ASSERT_TRUE(m_view->ExportMap(file, true));
+    EXPECT_EQ(QImage(file, "PNG").size(), QSize(2000, 2000));
+}
+
+TEST_F(KorvoViewTest, ExportToAnUnwritablePlaceReportsIt) {
+    EXPECT_FALSE(m_view->ExportMap(QString::fromStdString(m_home.File("no/such/map.png")), false));
+    ASSERT_EQ(m_errors.size(), 1u);
+    EXPECT_NE(m_errors.front().find("no/such/map.png"), std::string::npos);
+}
+
+TEST_F(KorvoViewTest, RelaxationExercisesKeepSitesInsideTheWorld) {
+    CSite* site = Visited("http://a/", -300, 4000);
+    CSite* link = Link(*site, "http://b/", -20, -20);
+    bool found = false;
+    for (QAction* action : m_view->actions()) {
+        if (action->shortcut() ==
+            QKeySequence(QString::fromLatin1(CKorvoView::kRelaxationShortcut))) {
+            found = true;
+            action->trigger();
+        }
+    }
+    EXPECT_TRUE(found);
+    EXPECT_GE(site->m_x, 50);
+    EXPECT_LE(site->m_y, 1950);
+    EXPECT_EQ(link->m_x, -20);
+}
+
+TEST_F(KorvoViewTest, FileMenuOffersPrintingAndExportBeforeExit) {
+    QStringList texts;
+    for (QAction* action : m_frame->FileMenu()->actions())
+        texts << action->text();
+    const qsizetype print = texts.indexOf(QStringLiteral("&Print..."));
+    EXPECT_GE(print, 0);
+    EXPECT_GE(texts.indexOf(QStringLiteral("Print Pre&view")), 0);
+    EXPECT_GE(texts.indexOf(QStringLiteral("Export Map...")), 0);
+    EXPECT_LT(print, texts.indexOf(QStringLiteral("E&xit")));
+}
+
+} // namespace

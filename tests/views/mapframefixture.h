@@ -1,0 +1,73 @@
+#pragma once
+
+#include "model/errorreport.h"
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "model/wordentry.h"
+#include "shell/korvodoc.h"
+#include "shell/mainframe.h"
+#include "tests/support/currentdirectory.h"
+#include "tests/support/tempdir.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A created main frame over an empty store in a private home folder with a private settings
+// folder; errors are recorded instead of shown.
+class MapFrameFixture : public ::testing::Test {
+protected:
+    MapFrameFixture() : m_inHome(m_home.Path()) {
+        ::setenv("XDG_CONFIG_HOME", m_config.Path().c_str(), 1);
+        QFile license(QString::fromStdString(m_home.File("license.txt")));
+        if (license.open(QIODevice::WriteOnly))
+            license.write("license\n");
+        license.close();
+        m_previousHandler =
+            SetErrorHandler([this](const std::string& text, bool) { m_errors.push_back(text); });
+        m_frame = std::make_unique<CMainFrame>(&m_document);
+        m_frame->Create();
+    }
+    ~MapFrameFixture() override {
+        m_frame.reset();
+        SetErrorHandler(m_previousHandler);
+    }
+
+    CSiteDatabase& Database() { return *m_frame->Database(); }
+
+    CSite* Visited(const std::string& url, int x, int y) {
+        CSite* site = Database().AddSite(std::make_unique<CSite>(url, "Title", "<NONE>", 1));
+        site->m_x = x;
+        site->m_y = y;
+        return site;
+    }
+    static CSite* Link(CSite& owner, const std::string& url, int x, int y) {
+        CSite* link = owner.AddLink(std::make_unique<CSite>(url, "", "<NONE>", 0));
+        link->m_x = x;
+        link->m_y = y;
+        return link;
+    }
+    CWordEntry* Word(const std::string& text, int x, int y, std::vector<CSite*> sites) {
+        CWordEntry* word = Database().FindOrMakeWord(text);
+        word->m_x = x;
+        word->m_y = y;
+        for (CSite* site : sites) {
+            site->AddWord(word);
+            word->AddSite(site);
+        }
+        return word;
+    }
+
+    CTempDir m_home;
+    CTempDir m_config;
+    CCurrentDirectory m_inHome;
+    CKorvoDoc m_document;
+    ErrorHandler m_previousHandler;
+    std::vector<std::string> m_errors;
+    std::unique_ptr<CMainFrame> m_frame;
+};

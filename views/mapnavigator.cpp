@@ -1,0 +1,78 @@
+#include "views/mapnavigator.h"
+
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "shell/mainframe.h"
+#include "views/korvoview.h"
+#include "views/metaview.h"
+#include "views/urllist.h"
+
+#include <vector>
+
+CMapNavigator::CMapNavigator(CMainFrame& frame) : m_frame(frame) {}
+
+void CMapNavigator::CenterOn(int worldX, int worldY) {
+    if (m_metaView)
+        m_metaView->CenterOn(worldX, worldY);
+    if (m_mapView)
+        m_mapView->update();
+}
+
+void CMapNavigator::CenterOnSite(const CSite* site) {
+    if (!site)
+        return;
+    const CSiteDatabase* database = m_frame.Database();
+    const CSite* visited = database ? database->FindSite(site->m_url) : nullptr;
+    const CSite* target = visited ? visited : site;
+    CenterOn(target->m_x, target->m_y);
+}
+
+void CMapNavigator::ShowVisitedSiteOf(const CSite& link) {
+    const CSiteDatabase* database = m_frame.Database();
+    if (CSite* visited = database ? database->FindSite(link.m_url) : nullptr)
+        m_frame.ShowSite(visited);
+}
+
+void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
+    const CSiteDatabase* database = m_frame.Database();
+    if (!site || !database)
+        return;
+    CSite* subject = site;
+    if (!subject->m_visited) {
+        if (CSite* visited = database->FindSite(subject->m_url))
+            subject = visited;
+    }
+
+    m_frame.HideAll();
+    m_frame.ShowSite(subject);
+    if (!subject->m_visited && owner) {
+        // A link node is drawn only beside its visited site.
+        owner->m_hidden = 0;
+        if (CUrlList* logBook = m_frame.LogBook())
+            logBook->UpdateSiteImages(owner);
+    }
+    if (depth >= 1) {
+        std::vector<CSite*> reached;
+        for (const auto& link : subject->m_links) {
+            if (!link)
+                continue;
+            m_frame.ShowSite(link.get());
+            if (CSite* visited = database->FindSite(link->m_url)) {
+                m_frame.ShowSite(visited);
+                reached.push_back(visited);
+            }
+        }
+        if (depth >= 2) {
+            for (CSite* visited : reached) {
+                for (const auto& link : visited->m_links) {
+                    if (link && database->FindSite(link->m_url)) {
+                        m_frame.ShowSite(link.get());
+                        ShowVisitedSiteOf(*link);
+                    }
+                }
+            }
+        }
+    }
+    CenterOnSite(subject);
+    m_frame.Refresh();
+}

@@ -1,0 +1,174 @@
+#include "views/metaview.h"
+
+#include "browserlink/debuglog.h"
+#include "model/sitedatabase.h"
+#include "shell/korvodoc.h"
+#include "shell/mainframe.h"
+#include "shell/settings.h"
+#include "views/korvoview.h"
+#include "views/mapnavigator.h"
+#include "views/maprenderer.h"
+
+#include <QFocusEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kWorldSize = 2000.0;
+constexpr int kHandleSize = 10;
+
+int ScaledToWorld(int pixels, int clientSize) {
+    return static_cast<int>(pixels * kWorldSize / std::max(clientSize, 1));
+}
+
+} // namespace
+
+CMetaView::CMetaView(CMainFrame& frame, QWidget* parent)
+    : QWidget(parent), m_frame(frame), m_objects(frame.Settings()) {
+    setObjectName(QStringLiteral("OverviewMap"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::ClickFocus);
+    if (CKorvoDoc* document = m_frame.Document())
+        document->AddView(this, [this] { OnUpdate(); });
+    InitialUpdate();
+}
+
+CMetaView::~CMetaView() {
+    CSettings& settings = m_frame.Settings();
+    settings.viewX = m_viewRect.x();
+    settings.viewY = m_viewRect.y();
+    settings.viewDX = m_viewRect.width();
+    settings.viewDY = m_viewRect.height();
+    m_frame.WriteSettings(&CSettings::WriteOverviewRect);
+}
+
+void CMetaView::InitialUpdate() {
+    m_frame.Maps().SetMetaView(this);
+    m_initialised = true;
+    const CSettings& settings = m_frame.Settings();
+    m_viewRect = QRect(settings.viewX, settings.viewY, settings.viewDX, settings.viewDY);
+    m_client = size();
+    CRect world = WorldRectOfViewRect();
+    // Guards for a pane that has no size yet.
+    world.left = std::clamp(world.left, 0, 1500);
+    world.top = std::clamp(world.top, 0, 1500);
+    world.right = std::clamp(world.right, 0, 3000);
+    world.bottom = std::clamp(world.bottom, 0, 3000);
+    m_frame.Maps().SetWorldRect(world);
+}
+
+CRect CMetaView::WorldRectOfViewRect() const {
+    const int w = m_client.width();
+    const int h = m_client.height();
+    const int x = m_viewRect.x();
+    const int y = m_viewRect.y();
+    return CRect{ScaledToWorld(x, w), ScaledToWorld(y, h), ScaledToWorld(x + m_viewRect.width(), w),
+                 ScaledToWorld(y + m_viewRect.height(), h)};
+}
+
+void CMetaView::UpdateWorldRect() {
+    m_frame.Maps().SetWorldRect(WorldRectOfViewRect());
+}
+
+void CMetaView::CenterOn(int worldX, int worldY) {
+    const int cx =
+        static_cast<int>(std::floor(worldX * static_cast<double>(m_client.width()) / kWorldSize));
+    const int cy =
+        static_cast<int>(std::floor(worldY * static_cast<double>(m_client.height()) / kWorldSize));
+    m_viewRect.moveTo(cx - m_viewRect.width() / 2, cy - m_viewRect.height() / 2);
+    UpdateWorldRect();
+    update();
+}
+
+void CMetaView::OnUpdate() {
+    m_objects.Rebuild(m_frame.Settings());
+    update();
+}
+
+void CMetaView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.setClipRect(event->rect());
+    CSiteDatabase* database = m_frame.Database();
+    if (!database) {
+        painter.fillRect(rect(), m_objects.backgroundBrush);
+        return;
+    }
+    CMapRenderer renderer(*database, m_frame.CategoryTree(), m_objects,
+                          m_frame.Settings().viewFlags);
+    renderer.DrawOverview(painter, size(), m_viewRect, IsDebugMode());
+}
+
+void CMetaView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || m_dragMode != kNoDrag)
+        return;
+    const QPoint p = event->position().toPoint();
+    const int x = m_viewRect.x();
+    const int y = m_viewRect.y();
+    const int right = x + m_viewRect.width();
+    const int bottom = y + m_viewRect.height();
+    if (!(x < p.x() && p.x() < right && y < p.y() && p.y() < bottom))
+        return;
+    if (p.x() > right - kHandleSize && p.y() > bottom - kHandleSize) {
+        m_dragMode = kResizing;
+        m_grab = QPoint(p.x() - right + kHandleSize, p.y() - bottom + kHandleSize);
+    } else {
+        m_dragMode = kMoving;
+        m_grab = QPoint(p.x() - x, p.y() - y);
+    }
+}
+
+void CMetaView::ApplyPointer(const QPoint& p) {
+    if (m_dragMode == kMoving) {
+        m_viewRect.moveTo(p.x() - m_grab.x(), p.y() - m_grab.y());
+        update();
+    } else if (m_dragMode == kResizing) {
+        const int width = p.x() - m_grab.x() - m_viewRect.x() + kHandleSize;
+        const int height = p.y() - m_grab.y() - m_viewRect.y() + kHandleSize;
+        if (width > kHandleSize)
+            m_viewRect.setWidth(width);
+        if (height > kHandleSize)
+            m_viewRect.setHeight(height);
+        update();
+    }
+}
+
+void CMetaView::mouseMoveEvent(QMouseEvent* event) {
+    ApplyPointer(event->position().toPoint());
+}
+
+void CMetaView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_dragMode = kNoDrag;
+    m_frame.Maps().SetOverviewOrigin(CPoint{m_viewRect.x(), m_viewRect.y()});
+    UpdateWorldRect();
+    if (CKorvoView* map = m_frame.Maps().MapView())
+        map->update();
+}
+
+void CMetaView::wheelEvent(QWheelEvent* event) {
+    if (m_dragMode != kNoDrag)
+        ApplyPointer(event->position().toPoint());
+    event->accept();
+}
+
+void CMetaView::focusOutEvent(QFocusEvent* event) {
+    m_dragMode = kNoDrag;
+    QWidget::focusOutEvent(event);
+}
+
+void CMetaView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_client = event->size();
+    if (m_initialised) {
+        UpdateWorldRect();
+        m_frame.Refresh();
+    }
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "model/rect.h"
+#include "shell/drawingobjects.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+
+class CMainFrame;
+
+// The overview map: the whole 2000 x 2000 world in miniature with the rectangle of the part the
+// linkage map shows. Dragging the rectangle pans the linkage map, dragging its 10 x 10 handle
+// (lower-right corner) resizes it and so zooms; the linkage map follows on release.
+class CMetaView : public QWidget {
+    Q_OBJECT
+public:
+    enum EDragMode { kNoDrag = 0, kMoving = 1, kResizing = 2 };
+
+    // Records itself as the overview view, reads the overview rectangle from the settings
+    // ("View X", "View Y", "View DX", "View DY") and sets the world rectangle from it (see
+    // InitialUpdate). The frame is not owned.
+    explicit CMetaView(CMainFrame& frame, QWidget* parent = nullptr);
+    // Writes the overview rectangle to "View X", "View Y", "View DX" and "View DY".
+    ~CMetaView() override;
+
+    // Centres the overview rectangle on the world point (world units), recomputes the world
+    // rectangle and repaints the overview; the caller repaints the linkage map.
+    void CenterOn(int worldX, int worldY);
+
+    // The overview rectangle in client pixels.
+    QRect ViewRect() const { return m_viewRect; }
+    int DragMode() const { return m_dragMode; }
+    // The world rectangle the overview rectangle stands for on the current client size:
+    // each edge scaled by 2000 / client size and truncated.
+    CRect WorldRectOfViewRect() const;
+
+    // The document's update: drawing objects rebuilt, the overview repainted.
+    void OnUpdate();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void InitialUpdate();
+    void ApplyPointer(const QPoint& point);
+    void UpdateWorldRect();
+
+    CMainFrame& m_frame;
+    CDrawingObjects m_objects;
+    QRect m_viewRect{15, 15, 150, 150};
+    int m_dragMode = kNoDrag;
+    QPoint m_grab;
+    QSize m_client;
+    bool m_initialised = false;
+};
