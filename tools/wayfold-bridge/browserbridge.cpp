@@ -272,17 +272,19 @@ void CBrowserBridge::HandleMessage(const std::string& json) {
         if (m_currentTab == *tabId)
             m_currentTab = 0;
     } else if (type == "tabs" && message.value("tabs").isArray()) {
+        std::optional<uint32_t> activeTab;
         for (const QJsonValue& value : message.value("tabs").toArray()) {
             const QJsonObject tab = value.toObject();
-            if (const std::optional<uint32_t> id = TabIdOf(tab.value("tabId"))) {
-                ShowPage(*id, tab.value("url").toString().toStdString(),
-                         ClippedTitle(tab.value("title")));
-                if (!tab.value("active").toBool())
-                    continue;
-                if (m_tabs.contains(*id))
-                    m_currentTab = *id;
-            }
+            const std::optional<uint32_t> id = TabIdOf(tab.value("tabId"));
+            if (!id)
+                continue;
+            ShowPage(*id, tab.value("url").toString().toStdString(),
+                     ClippedTitle(tab.value("title")));
+            if (tab.value("active").toBool())
+                activeTab = id;
         }
+        if (activeTab && m_tabs.contains(*activeTab))
+            m_currentTab = *activeTab;
     } else {
         Say("a message from the browser is not understood and is ignored: " + json.substr(0, 200));
     }
