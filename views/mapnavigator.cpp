@@ -11,6 +11,22 @@
 
 CMapNavigator::CMapNavigator(CMainFrame& frame) : m_frame(frame) {}
 
+void CMapNavigator::SetMapView(CKorvoView* view) {
+    m_mapView = view;
+}
+
+void CMapNavigator::SetMetaView(CMetaView* view) {
+    m_metaView = view;
+}
+
+CKorvoView* CMapNavigator::MapView() const {
+    return m_mapView;
+}
+
+CMetaView* CMapNavigator::MetaView() const {
+    return m_metaView;
+}
+
 void CMapNavigator::CenterOn(int worldX, int worldY) {
     if (m_metaView)
         m_metaView->CenterOn(worldX, worldY);

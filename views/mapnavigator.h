@@ -27,10 +27,10 @@ public:
     void SetOverviewOrigin(const CPoint& origin) { m_overviewOrigin = origin; }
 
     // The views record themselves when they are created; null before and after.
-    void SetMapView(CKorvoView* view) { m_mapView = view; }
-    void SetMetaView(CMetaView* view) { m_metaView = view; }
-    CKorvoView* MapView() const { return m_mapView; }
-    CMetaView* MetaView() const { return m_metaView; }
+    void SetMapView(CKorvoView* view);
+    void SetMetaView(CMetaView* view);
+    CKorvoView* MapView() const;
+    CMetaView* MetaView() const;
 
     // Centres the overview rectangle on the world point (see CMetaView::CenterOn) and repaints
     // the linkage map. Without an overview map nothing moves.
