@@ -9,6 +9,7 @@
 #include "model/wordentry.h"
 #include "shell/mainframe.h"
 #include "shell/settings.h"
+#include "views/mapnavigator.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -643,6 +644,34 @@ void CUrlList::DiscardCutCategory() {
 
 // ---- commands -------------------------------------------------------------------------------
 
+namespace {
+
+// "Center" and "Focus On..." of a site item act on the linkage map; a link under a visited
+// site is focused together with that site.
+void AddMapCommands(QMenu& menu, CLogItem* item) {
+    CLogItem* parent = item->ParentItem();
+    CSite* owner = item->Kind() == CLogItem::kSite && parent && parent->Kind() == CLogItem::kSite
+                       ? parent->Site()
+                       : nullptr;
+    menu.addSeparator();
+    QObject::connect(menu.addAction(QStringLiteral("Center")), &QAction::triggered, &menu, [item] {
+        if (MainFrame())
+            MainFrame()->Maps().CenterOnSite(item->Site());
+    });
+    QMenu* focus = menu.addMenu(QStringLiteral("Focus On..."));
+    const char* const texts[] = {"...this site", "...subtree within 1 links",
+                                 "...subtree within 2 links"};
+    for (int depth = 0; depth < 3; ++depth) {
+        QObject::connect(focus->addAction(QString::fromLatin1(texts[depth])), &QAction::triggered,
+                         &menu, [item, owner, depth] {
+                             if (MainFrame())
+                                 MainFrame()->Maps().FocusOnSite(item->Site(), depth, owner);
+                         });
+    }
+}
+
+} // namespace
+
 QMenu* CUrlList::MakeContextMenu(CLogItem* item) {
     auto* menu = new QMenu(this);
     auto add = [menu](const QString& text, std::function<void()> run, bool enabled = true) {
@@ -676,6 +705,7 @@ QMenu* CUrlList::MakeContextMenu(CLogItem* item) {
             QStringLiteral("Hide Links"), [this, item] { OnHideLinks(item, true); }, visited);
         add(
             QStringLiteral("Unhide Links"), [this, item] { OnHideLinks(item, false); }, visited);
+        AddMapCommands(*menu, item);
         break;
     }
     case CLogItem::kCategory:

@@ -8,6 +8,7 @@
 #include "views/mapnavigator.h"
 #include "views/maprenderer.h"
 #include "views/metaview.h"
+#include "views/urllist.h"
 
 #include <QAction>
 #include <QImage>
@@ -306,6 +307,32 @@ TEST_F(FocusTest, FocusOnALinkNodeFocusesOnItsVisitedSite) {
     EXPECT_EQ(toX->m_hidden, 0);
     EXPECT_EQ(toB->m_hidden, 1);
     EXPECT_EQ(b->m_hidden, 1);
+}
+
+TEST_F(FocusTest, LogBookOffersCenterAndFocusForSiteItems) {
+    CUrlList* logBook = m_frame->LogBook();
+    ASSERT_NE(logBook, nullptr);
+    logBook->Build();
+    CMetaView overview(*m_frame);
+    overview.resize(200, 200);
+    overview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));
+    c->m_x = 1500;
+    c->m_y = 500;
+
+    std::unique_ptr<QMenu> menu(logBook->MakeContextMenu(logBook->ItemOfSite(c)));
+    QAction* center = Find(*menu, QStringLiteral("Center"));
+    ASSERT_NE(center, nullptr);
+    center->trigger();
+    const CRect& world = m_frame->Maps().WorldRect();
+    EXPECT_EQ((std::vector<int>{world.left, world.top, world.right, world.bottom}),
+              (std::vector<int>{750, -250, 2250, 1250}));
+
+    menu.reset(logBook->MakeContextMenu(logBook->ItemOfSite(a)));
+    QAction* within2 = Find(*menu, QStringLiteral("...subtree within 2 links"));
+    ASSERT_NE(within2, nullptr);
+    within2->trigger();
+    EXPECT_EQ(Hidden(), (std::vector<int>{0, 0, 0, 1, 0, 0, 0}));
 }
 
 TEST_F(KorvoViewTest, DKeyTogglesDebugMode) {
