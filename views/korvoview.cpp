@@ -601,7 +601,7 @@ void CKorvoView::OnHideGroup() {
 }
 
 void CKorvoView::OpenSite(CSite* site) {
-    (void)site;
+    m_frame.OpenSite(site);
 }
 
 // ---- relaxation, printing, export -------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "views/korvoview.h"
 
 #include "browserlink/debuglog.h"
+#include "shell/browserlauncher.h"
 #include "shell/colorref.h"
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
@@ -333,6 +334,26 @@ TEST_F(FocusTest, LogBookOffersCenterAndFocusForSiteItems) {
     ASSERT_NE(within2, nullptr);
     within2->trigger();
     EXPECT_EQ(Hidden(), (std::vector<int>{0, 0, 0, 1, 0, 0, 0}));
+}
+
+TEST_F(KorvoViewTest, DoubleClickAndOpenSiteShowTheNodeInTheBrowser) {
+    std::vector<std::string> opened;
+    ASSERT_NE(m_frame->Launcher(), nullptr);
+    m_frame->Launcher()->SetDefaultBrowserOpener([&opened](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    m_frame->Settings().defaultBrowser = 1;
+    CSite* site = Visited("http://a/", 100, 100);
+    Link(*site, "http://b/", 300, 100);
+
+    QTest::mouseDClick(m_view.get(), Qt::LeftButton, {}, QPoint(110, 110));
+    QTest::mouseDClick(m_view.get(), Qt::LeftButton, {}, QPoint(307, 107));
+    QTest::mouseDClick(m_view.get(), Qt::LeftButton, {}, QPoint(135, 105)); // the label
+    std::unique_ptr<QMenu> menu = m_view->PrepareContextMenu(QPoint(110, 110));
+    m_view->RunMenuCommand(Find(*menu, QStringLiteral("Open Site")));
+
+    EXPECT_EQ(opened, (std::vector<std::string>{"http://a/", "http://b/", "http://a/"}));
 }
 
 TEST_F(KorvoViewTest, DKeyTogglesDebugMode) {
