@@ -411,7 +411,7 @@ TEST_F(LogBookTest, ContextMenusCarryTheTextsOfTheirKind) {
     QStringList disabled;
     EXPECT_EQ(MenuTexts(list->ItemOfSite(gamma), &disabled),
               (QStringList{"Cut", "Copy", "Paste", "Properties", "Hide", "Unhide", "Hide Links",
-                           "Unhide Links"}));
+                           "Unhide Links", "Center", "Focus On..."}));
     EXPECT_EQ(disabled, (QStringList{"Paste", "Hide"}));
     disabled.clear();
     MenuTexts(ItemsOfKind(farLink, CLogItem::kSite).at(0), &disabled);
