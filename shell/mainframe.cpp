@@ -2,8 +2,8 @@
 
 #include "browserlink/debuglog.h"
 #include "dialogs/aboutdlg.h"
-#include "dialogs/displaytext.h"
 #include "dialogs/categoryrankingsdlg.h"
+#include "dialogs/displaytext.h"
 #include "fetch/addurlpipeline.h"
 #include "model/categorizer.h"
 #include "model/category.h"
@@ -141,8 +141,12 @@ void CMainFrame::Create() {
         about.exec();
     });
 
-    auto* debugKey = new QShortcut(QKeySequence(Qt::Key_Question), this);
-    connect(debugKey, &QShortcut::activated, this, &CMainFrame::ToggleDebugMode);
+    // "?" arrives with or without Shift depending on the keyboard layout.
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Question), QKeySequence(Qt::SHIFT | Qt::Key_Question)}) {
+        auto* debugKey = new QShortcut(key, this);
+        connect(debugKey, &QShortcut::activated, this, &CMainFrame::ToggleDebugMode);
+    }
 
     connect(m_pipeline.get(), &CAddUrlPipeline::Idle, this, [this] {
         if (m_closeWhenIdle)
@@ -224,6 +228,8 @@ void CMainFrame::CreateStatusBar() {
     m_statusPane = new QLabel(this);
     m_statusPane->setObjectName(QStringLiteral("StatusPane"));
     m_statusPane->setTextFormat(Qt::PlainText);
+    // A long URL must not widen the window.
+    m_statusPane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_busyPane);
     statusBar()->addWidget(m_statusPane, 1);
     ShowBusyIcon(0);

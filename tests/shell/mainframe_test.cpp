@@ -1,3 +1,4 @@
+#include "browserlink/debuglog.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/site.h"
@@ -10,6 +11,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -208,6 +210,31 @@ TEST_F(MainFrameTest, MainFrame_StatusBarShowsBusyIconAndText) {
     EXPECT_EQ(busy->pixmap().toImage(), BusyIcon(7).toImage());
     EXPECT_NE(BusyIcon(7).toImage(), BusyIcon(0).toImage());
     EXPECT_EQ(BusyIcon(19).toImage(), BusyIcon(0).toImage());
+}
+
+TEST_F(MainFrameTest, MainFrame_LongStatusTextDoesNotWidenTheWindow) {
+    CMainFrame& frame = Frame();
+    frame.ShowAtSavedPlace();
+    const int before = frame.minimumSizeHint().width();
+    frame.SetStatusText("Processing: http://long.example/?q=" + std::string(8000, 'q'));
+    EXPECT_EQ(frame.minimumSizeHint().width(), before);
+    EXPECT_LT(frame.minimumSizeHint().width(), 1000);
+}
+
+TEST_F(MainFrameTest, MainFrame_QuestionMarkKeyTogglesDebugModeAndRefreshes) {
+    CMainFrame& frame = Frame();
+    frame.ShowAtSavedPlace();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    int updates = 0;
+    QObject::connect(m_document.get(), &CKorvoDoc::ViewsUpdated, [&] { ++updates; });
+    const bool before = IsDebugMode();
+    QTest::keyClick(&frame, Qt::Key_Question);
+    EXPECT_NE(IsDebugMode(), before);
+    EXPECT_EQ(updates, 1);
+    QTest::keyClick(&frame, Qt::Key_Question, Qt::ShiftModifier);
+    EXPECT_EQ(IsDebugMode(), before);
+    EXPECT_EQ(updates, 2);
 }
 
 TEST_F(MainFrameTest, MainFrame_SignalCloseWritesSettingsAndFiles) {
