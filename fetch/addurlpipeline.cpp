@@ -190,8 +190,7 @@ void CAddUrlPipeline::HandleQueuedResults() {
         HandleResult(result);
     }
     m_handling = false;
-    if (!m_shutDown)
-        emit Idle();
+    emit Idle();
 }
 
 void CAddUrlPipeline::HandleResult(const CResult& result) {

@@ -58,7 +58,7 @@ public:
     const std::set<std::string>& StartedUrls() const { return m_startedUrls; }
 
 signals:
-    // Emitted when the queue of results has been worked off.
+    // Emitted when the queue of results has been worked off (or dropped by Shutdown).
     void Idle();
 
 private:

@@ -551,6 +551,10 @@ void CMainFrame::customEvent(QEvent* event) {
 }
 
 void CMainFrame::CloseOnSignal() {
+    m_closeWhenIdle = true;
+    // Pages not yet handled are dropped: each could open a dialog of its own.
+    if (m_pipeline)
+        m_pipeline->Shutdown();
     // Modal dialogs run nested event loops; end them first so the close happens on the way
     // out, after the page they belong to is finished.
     while (QWidget* modal = QApplication::activeModalWidget()) {
@@ -561,7 +565,6 @@ void CMainFrame::CloseOnSignal() {
         if (QApplication::activeModalWidget() == modal)
             break;
     }
-    m_closeWhenIdle = true;
     QTimer::singleShot(0, this, &QWidget::close);
 }
 

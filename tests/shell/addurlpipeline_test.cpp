@@ -196,6 +196,30 @@ TEST_F(AddUrlPipelineTest, Pipeline_ALaterPageWaitsUntilTheRankingsDialogCloses)
     EXPECT_EQ(StatusTexts().back(), "Idle");
 }
 
+TEST_F(AddUrlPipelineTest, Pipeline_SignalDuringTheRankingsDialogClosesAfterThePage) {
+    PutSetting("Rank Cats", 1);
+    MakeCategories();
+    m_server.ServeText("/first", "<title>First</title>physics");
+    m_server.ServeText("/second", "<title>Second</title>physics");
+    bool asked = false;
+    AnswerNextModal<CCategoryRankingsDlg>([&](CCategoryRankingsDlg*) {
+        asked = true;
+        // The second page arrives behind the open dialog, then the signal comes.
+        Frame().StartAddUrl(m_server.Url("/second"));
+        WaitUntil([&] { return m_server.RequestsFor("/second").size() == 1; });
+        Frame().CloseOnSignal();
+    });
+    Add(m_server.Url("/first"));
+    ASSERT_TRUE(WaitUntil([&] { return Frame().Database() == nullptr; }));
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(Frame().isVisible());
+    CSiteDatabase reloaded;
+    ASSERT_TRUE(reloaded.Open(m_home.File("urls.wfx")));
+    EXPECT_NE(reloaded.FindSite(m_server.Url("/first")), nullptr);
+    EXPECT_EQ(reloaded.Sites().size(), 1u);
+    EXPECT_EQ(SettingInFile("Rank Cats").toInt(), 1);
+}
+
 TEST_F(AddUrlPipelineTest, Pipeline_FilteredSiteIsNotStoredAndStillEndsIdle) {
     MakeCategories();
     Frame().SiteFilters()->AddFilter(
