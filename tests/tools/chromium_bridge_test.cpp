@@ -2,6 +2,7 @@
 // the wayfold-bridge host it starts through native messaging, and Wayfold itself, running
 // offscreen in Active Mode, storing the pages Chromium shows.
 
+#include "browserlink/browserurlrules.h"
 #include "browserlink/ddeitemtext.h"
 #include "browserlink/ddeml.h"
 
@@ -21,8 +22,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -58,25 +61,98 @@ std::string Page(const std::string& title, const std::vector<std::string>& links
     return html + "</body></html>\n";
 }
 
-// Asks Chromium, through its DevTools HTTP endpoint on loopback, to open a new tab.
-bool OpenTabThroughDevTools(int port, const std::string& url) {
+// One request to Chromium's DevTools HTTP endpoint on loopback; the answer's body, or
+// std::nullopt when the answer is not 200.
+std::optional<QByteArray> AskDevTools(int port, const std::string& method,
+                                      const std::string& target) {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
     if (!socket.waitForConnected(5000))
-        return false;
-    const std::string request = "PUT /json/new?" + url +
+        return std::nullopt;
+    const std::string request = method + " " + target +
                                 " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n"
                                 "Connection: close\r\n\r\n";
     socket.write(request.data(), static_cast<qint64>(request.size()));
+    // The endpoint may keep the connection open: the answer ends with its Content-Length.
     QByteArray answer;
+    qsizetype bodyAt = -1;
+    qsizetype bodyLength = 0;
     WaitUntil(
         [&] {
             answer += socket.readAll();
-            return answer.contains("\r\n\r\n") || socket.state() != QAbstractSocket::ConnectedState;
+            if (bodyAt < 0 && (bodyAt = answer.indexOf("\r\n\r\n")) >= 0) {
+                bodyAt += 4;
+                const QByteArray headers = answer.left(bodyAt).toLower();
+                const qsizetype at = headers.indexOf("content-length:");
+                if (at >= 0)
+                    bodyLength = headers.mid(at + 15, headers.indexOf("\r\n", at) - at - 15)
+                                     .trimmed()
+                                     .toLongLong();
+            }
+            return (bodyAt >= 0 && answer.size() >= bodyAt + bodyLength) ||
+                   socket.state() != QAbstractSocket::ConnectedState;
         },
         10000);
-    return answer.startsWith("HTTP/1.1 200");
+    if (!answer.startsWith("HTTP/1.1 200") || bodyAt < 0)
+        return std::nullopt;
+    return answer.mid(bodyAt);
 }
+
+// Opens a new tab showing `url`; returns the DevTools id of the tab, empty on failure.
+QString OpenTab(int devToolsPort, const std::string& url) {
+    const auto body = AskDevTools(devToolsPort, "PUT", "/json/new?" + url);
+    return body ? QJsonDocument::fromJson(*body).object().value("id").toString() : QString();
+}
+
+bool CloseTab(int devToolsPort, const QString& id) {
+    return AskDevTools(devToolsPort, "GET", "/json/close/" + id.toStdString()).has_value();
+}
+
+// Speaks to the bridge's service as Wayfold's NETSCAPE link does.
+class CBridgeClient {
+public:
+    CBridgeClient() { EXPECT_EQ(DdeInitialize(&m_id, nullptr, 0, 0), DMLERR_NO_ERROR); }
+    ~CBridgeClient() { DdeUninitialize(m_id); }
+
+    std::optional<std::string> Request(const std::string& topic, const std::string& item) {
+        const HCONV conv = DdeConnect(m_id, Str("NETSCAPE"), Str(topic), nullptr);
+        if (!conv)
+            return std::nullopt;
+        const HDDEDATA data = DdeClientTransaction(nullptr, 0, conv, Str(item), CF_TEXT,
+                                                   XTYP_REQUEST, 10000, nullptr);
+        DdeDisconnect(conv);
+        if (!data)
+            return std::nullopt;
+        std::string bytes = DdeGetDataBytes(data);
+        DdeFreeDataHandle(data);
+        return bytes;
+    }
+    // The item Wayfold's "Open Site" sends over its NETSCAPE link (own service TARN2).
+    bool OpenUrl(const std::string& url) {
+        return Request("WWW_OpenURL",
+                       BuildDdeItemText("QCS,QCS,DW,DW,QCS,QCS,CS",
+                                        {url, DdeValue{}, 0xFFFFFFFFu, 0u, DdeValue{}, DdeValue{},
+                                         std::string("TARN2")}))
+            .has_value();
+    }
+    // The URL each open tab shows, in the order of the window list.
+    std::vector<std::string> TabUrls() {
+        std::vector<std::string> urls;
+        const auto list = Request("WWW_ListWindows", "WWW_ListWindows");
+        for (uint32_t id : DecodeWindowList(list.value_or(""))) {
+            const auto info = Request("WWW_GetWindowInfo", std::to_string(id));
+            urls.push_back(info ? std::get<std::string>(ParseDdeReplyBytes(*info, "QCS,QCS")[0])
+                                : "<no reply>");
+        }
+        std::sort(urls.begin(), urls.end());
+        return urls;
+    }
+
+private:
+    HSZ Str(const std::string& text) { return DdeCreateStringHandle(m_id, text, CP_WINANSI); }
+
+    uint32_t m_id = 0;
+};
 
 // A program the test started, stopped by its own id when the test ends.
 class CProgram {
@@ -219,31 +295,6 @@ protected:
         return false;
     }
 
-    // Asks the bridge's service for WWW_OpenURL the way Wayfold's "Open Site" does over its
-    // NETSCAPE link (own service TARN2).
-    bool SendOpenUrl(const std::string& url) {
-        uint32_t instance = 0;
-        if (DdeInitialize(&instance, nullptr, 0, 0) != DMLERR_NO_ERROR)
-            return false;
-        const HCONV conv =
-            DdeConnect(instance, DdeCreateStringHandle(instance, "NETSCAPE", CP_WINANSI),
-                       DdeCreateStringHandle(instance, "WWW_OpenURL", CP_WINANSI), nullptr);
-        HDDEDATA reply{};
-        if (conv) {
-            const std::string item = BuildDdeItemText(
-                "QCS,QCS,DW,DW,QCS,QCS,CS",
-                {url, DdeValue{}, 0xFFFFFFFFu, 0u, DdeValue{}, DdeValue{}, std::string("TARN2")});
-            reply = DdeClientTransaction(nullptr, 0, conv,
-                                         DdeCreateStringHandle(instance, item, CP_WINANSI), CF_TEXT,
-                                         XTYP_REQUEST, 10000, nullptr);
-            DdeDisconnect(conv);
-        }
-        const bool answered = static_cast<bool>(reply);
-        DdeFreeDataHandle(reply);
-        DdeUninitialize(instance);
-        return answered;
-    }
-
     // urls.wfx as wayfold-dump shows it.
     QJsonObject DumpUrls() {
         QProcess dump;
@@ -298,18 +349,30 @@ TEST_F(ChromiumBridgeTest, PagesChromiumShowsAreStoredWithTheirLinksAndOpenUrlLo
     const int devTools = DevToolsPort();
     ASSERT_GT(devTools, 0) << chromium.Output();
 
-    ASSERT_TRUE(OpenTabThroughDevTools(devTools, one));
-    ASSERT_TRUE(OpenTabThroughDevTools(devTools, two));
+    const QString tabOne = OpenTab(devTools, one);
+    ASSERT_FALSE(tabOne.isEmpty());
+    ASSERT_FALSE(OpenTab(devTools, two).isEmpty());
     ASSERT_TRUE(WaitUntil(
         [&] { return WayfoldFetched("/one.html") && WayfoldFetched("/two.html"); }, kSlowMs))
         << chromium.Output() << wayfold.Output();
 
     // "Open Site" as Wayfold sends it: the browser opens the page, and its echo brings it in.
-    ASSERT_TRUE(SendOpenUrl(three));
+    CBridgeClient bridge;
+    ASSERT_TRUE(bridge.OpenUrl(three));
     ASSERT_TRUE(WaitUntil([&] { return WayfoldFetched("/three.html"); }, kSlowMs))
         << chromium.Output() << wayfold.Output();
     EXPECT_TRUE(ChromiumFetched("/three.html"));
     EXPECT_EQ(m_http.RequestsFor("/elsewhere.html").size(), 0u);
+
+    // The tabs are the browser's windows; a closed tab leaves the list.
+    EXPECT_EQ(bridge.TabUrls(), (std::vector<std::string>{one, three, two}));
+    ASSERT_TRUE(CloseTab(devTools, tabOne));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return bridge.TabUrls() == std::vector<std::string>{three, two};
+        },
+        kSlowMs))
+        << chromium.Output();
 
     // Time for the last download to be scanned and stored on Wayfold's own thread.
     WaitUntil([] { return false; }, 2000);
