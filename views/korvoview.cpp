@@ -10,6 +10,7 @@
 #include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 #include "shell/settings.h"
+#include "views/mapindex.h"
 #include "views/mapnavigator.h"
 #include "views/maprenderer.h"
 #include "views/metaview.h"
@@ -34,6 +35,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace {
 
@@ -120,6 +122,7 @@ void CKorvoView::AddCommands() {
 
 void CKorvoView::OnUpdate() {
     m_objects.Rebuild(m_frame.Settings());
+    m_dragIndex.reset();
     update();
 }
 
@@ -154,7 +157,49 @@ void CKorvoView::paintEvent(QPaintEvent* event) {
         painter.fillRect(event->rect(), m_objects.backgroundBrush);
         return;
     }
-    MakeRenderer().PaintMap(painter, m_frame.Maps().WorldRect(), size(), event->rect(), true);
+    const CRect& world = m_frame.Maps().WorldRect();
+    CMapRenderer renderer = MakeRenderer();
+    if (m_tracking && m_dragIndex) {
+        // Dragging: only the nodes near the repainted area, found through the index.
+        const QRectF exposedWorld =
+            CMapRenderer::MapTransform(world, size()).inverted().mapRect(QRectF(event->rect()));
+        const std::vector<CMapNodeRef> nodes = m_dragIndex->NodesNear(exposedWorld);
+        renderer.PaintMap(painter, world, size(), event->rect(), true, &nodes);
+        return;
+    }
+    renderer.PaintMap(painter, world, size(), event->rect(), true);
+    // The first picture of a drag measured every label in view; index them for the moves.
+    if (m_tracking)
+        BuildDragIndex();
+}
+
+void CKorvoView::BuildDragIndex() {
+    const CSiteDatabase* database = m_frame.Database();
+    const std::int32_t flags = m_frame.Settings().viewFlags;
+    std::unordered_set<const void*> moving;
+    if (m_groupMode) {
+        for (const auto& site : database->Sites()) {
+            if (!site)
+                continue;
+            if (site->m_selected)
+                moving.insert(site.get());
+            for (const auto& link : site->m_links) {
+                if (link && link->m_selected)
+                    moving.insert(link.get());
+            }
+        }
+        if (flags & kViewWords) {
+            for (const auto& [text, word] : database->Words()) {
+                if (word && word->m_selected)
+                    moving.insert(word.get());
+            }
+        }
+    }
+    if (m_dragSite)
+        moving.insert(m_dragSite);
+    if (m_dragWord)
+        moving.insert(m_dragWord);
+    m_dragIndex = std::make_unique<CMapIndex>(*database, flags, moving);
 }
 
 // ---- mouse ----------------------------------------------------------------------------------
@@ -194,6 +239,7 @@ bool CKorvoView::GroupIsHit(const CPoint& p) const {
 
 void CKorvoView::OnLeftPress(const QPoint& clientPoint) {
     m_tracking = true;
+    m_dragIndex.reset();
     update(); // redrawn without lines while the button is down
     m_dragSite = nullptr;
     m_dragParent = nullptr;
@@ -356,6 +402,7 @@ void CKorvoView::mouseReleaseEvent(QMouseEvent* event) {
         ClearSelection();
     }
     m_captured = false;
+    m_dragIndex.reset();
     update();
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 class CMainFrame;
+class CMapIndex;
 class CMapRenderer;
 class CSite;
 class CWordEntry;
@@ -105,6 +106,7 @@ private:
     void PrintPreview();
     void ExportWithDialog();
     CMapRenderer MakeRenderer();
+    void BuildDragIndex();
 
     CMainFrame& m_frame;
     CDrawingObjects m_objects;
@@ -124,4 +126,7 @@ private:
 
     CSite* m_menuSite = nullptr;
     CSite* m_menuParent = nullptr;
+
+    // While a button is down: the nodes near each repainted area (see CMapIndex).
+    std::unique_ptr<CMapIndex> m_dragIndex;
 };

@@ -9,6 +9,7 @@
 #include "shell/colorref.h"
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
+#include "views/mapindex.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -67,6 +68,9 @@ CMapRenderer::CMapRenderer(CSiteDatabase& database, const CCategoryTree* categor
                            const CDrawingObjects& objects, std::int32_t viewFlags)
     : m_database(database), m_categories(categories), m_objects(objects), m_viewFlags(viewFlags) {}
 
+CMapRenderer::~CMapRenderer() = default;
+CMapRenderer::CMapRenderer(CMapRenderer&&) noexcept = default;
+
 QTransform CMapRenderer::MapTransform(const CRect& world, const QSize& size) {
     const double windowWidth = world.right - world.left != 0 ? world.right - world.left : 1;
     const double windowHeight = world.bottom - world.top != 0 ? world.bottom - world.top : 1;
@@ -105,20 +109,45 @@ bool CMapRenderer::LinesDrawn() const {
 }
 
 bool CMapRenderer::IsExposed(int x, int y, int width, int height, int diameter) const {
-    const QRectF label = NormalizedRect(x, y, width, height);
-    return m_exposed.intersects(label.united(QRectF(x, y, diameter, diameter)));
+    // The label's rectangle (either way round) together with the dot's square.
+    const double left = std::min({x, x + width});
+    const double right = std::max({x + width, x + diameter});
+    const double top = std::min({y, y + height});
+    const double bottom = std::max({y + height, y + diameter});
+    return left < m_exposed.right() && m_exposed.left() < right && top < m_exposed.bottom() &&
+           m_exposed.top() < bottom;
 }
 
-void CMapRenderer::DrawMap(QPainter& painter, const QRectF& exposedWorld) {
+void CMapRenderer::BeginDrawing(QPainter& painter, const QRectF& exposedWorld) {
     m_exposed = exposedWorld.normalized();
-    const CTextMetrics metrics{QFontMetricsF(m_objects.urlFont.font),
-                               QFontMetricsF(m_objects.linkFont.font),
-                               QFontMetricsF(m_objects.wordFont.font)};
-    m_metrics = &metrics;
+    m_metrics = std::make_unique<const CTextMetrics>(
+        CTextMetrics{QFontMetricsF(m_objects.urlFont.font), QFontMetricsF(m_objects.linkFont.font),
+                     QFontMetricsF(m_objects.wordFont.font)});
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setBackgroundMode(Qt::TransparentMode);
+}
+
+void CMapRenderer::EndDrawing(QPainter& painter) {
+    painter.restore();
+    m_metrics.reset();
+}
+
+void CMapRenderer::DrawNodes(QPainter& painter, const QRectF& exposedWorld,
+                             const std::vector<CMapNodeRef>& nodes) {
+    BeginDrawing(painter, exposedWorld);
+    for (const CMapNodeRef& node : nodes) {
+        if (node.word)
+            DrawWordNode(painter, *node.word);
+        else if (node.site)
+            DrawSiteNode(painter, *node.site);
+    }
+    EndDrawing(painter);
+}
+
+void CMapRenderer::DrawMap(QPainter& painter, const QRectF& exposedWorld) {
+    BeginDrawing(painter, exposedWorld);
 
     if (m_viewFlags & kViewWords)
         DrawWordLayer(painter);
@@ -130,13 +159,12 @@ void CMapRenderer::DrawMap(QPainter& painter, const QRectF& exposedWorld) {
             DrawCategoryLines(painter);
     }
     DrawVisitedSites(painter);
-
-    painter.restore();
-    m_metrics = nullptr;
+    EndDrawing(painter);
 }
 
 void CMapRenderer::PaintMap(QPainter& painter, const CRect& world, const QSize& size,
-                            const QRect& exposedDevice, bool fillBackground) {
+                            const QRect& exposedDevice, bool fillBackground,
+                            const std::vector<CMapNodeRef>* nodes) {
     if (size.isEmpty())
         return;
     if (fillBackground)
@@ -145,7 +173,10 @@ void CMapRenderer::PaintMap(QPainter& painter, const CRect& world, const QSize& 
     SetMapping(painter, world, size);
     const QRectF exposedWorld = MapTransform(world, size).inverted().mapRect(QRectF(exposedDevice));
     painter.setClipRect(exposedWorld);
-    DrawMap(painter, exposedWorld);
+    if (nodes)
+        DrawNodes(painter, exposedWorld, *nodes);
+    else
+        DrawMap(painter, exposedWorld);
     painter.restore();
 }
 
@@ -273,10 +304,13 @@ void CMapRenderer::DrawSiteNode(QPainter& painter, CSite& site) {
     int y = site.m_y;
     int widest = 0;
     auto drawLine = [&](const std::string& text, int indent) {
-        const QString shown = ToDisplayText(text);
-        painter.drawText(QPointF(tx + indent, y + ascent), shown);
-        widest = std::max(widest,
-                          indent + static_cast<int>(std::ceil(metrics.horizontalAdvance(shown))));
+        int extent = 0;
+        if (!text.empty()) {
+            const QString shown = ToDisplayText(text);
+            painter.drawText(QPointF(tx + indent, y + ascent), shown);
+            extent = static_cast<int>(std::ceil(metrics.horizontalAdvance(shown)));
+        }
+        widest = std::max(widest, indent + extent);
         y -= font.height;
     };
     if (m_viewFlags & kViewUrl)

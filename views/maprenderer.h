@@ -8,12 +8,15 @@
 #include <QTransform>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class CCategoryTree;
 class CDrawingObjects;
 class CSite;
 class CSiteDatabase;
 class CWordEntry;
+struct CMapNodeRef;
 class QFontMetricsF;
 class QImage;
 class QPainter;
@@ -28,6 +31,8 @@ class CMapRenderer {
 public:
     CMapRenderer(CSiteDatabase& database, const CCategoryTree* categories,
                  const CDrawingObjects& objects, std::int32_t viewFlags);
+    ~CMapRenderer();
+    CMapRenderer(CMapRenderer&&) noexcept;
 
     // While tracking (a mouse button is down on the map) no connecting line is drawn.
     void SetTracking(bool tracking) { m_tracking = tracking; }
@@ -46,8 +51,11 @@ public:
     void DrawMap(QPainter& painter, const QRectF& exposedWorld);
     // Sets the mapping for a device area of `size`, fills `exposedDevice` with the background
     // colour when `fillBackground`, and draws the part of the map inside it.
+    // With `nodes` (drawing order, see CMapIndex), only those nodes are drawn, without lines:
+    // the picture while tracking, for a caller that knows which nodes lie near the area.
     void PaintMap(QPainter& painter, const CRect& world, const QSize& size,
-                  const QRect& exposedDevice, bool fillBackground);
+                  const QRect& exposedDevice, bool fillBackground,
+                  const std::vector<CMapNodeRef>* nodes = nullptr);
     // The whole world rectangle drawn into a new image of `size` pixels on the background.
     QImage RenderImage(const CRect& world, const QSize& size);
 
@@ -69,6 +77,10 @@ private:
     void DrawLinesIntoVisitedSites(QPainter& painter);
     void DrawCategoryLines(QPainter& painter);
     void DrawVisitedSites(QPainter& painter);
+    void DrawNodes(QPainter& painter, const QRectF& exposedWorld,
+                   const std::vector<CMapNodeRef>& nodes);
+    void BeginDrawing(QPainter& painter, const QRectF& exposedWorld);
+    void EndDrawing(QPainter& painter);
 
     void DrawSiteNode(QPainter& painter, CSite& site);
     void DrawWordNode(QPainter& painter, CWordEntry& word);
@@ -82,5 +94,5 @@ private:
     std::int32_t m_viewFlags;
     bool m_tracking = false;
     QRectF m_exposed;
-    const CTextMetrics* m_metrics = nullptr;
+    std::unique_ptr<const CTextMetrics> m_metrics; // while drawing
 };

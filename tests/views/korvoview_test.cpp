@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QImage>
 #include <QMenu>
+#include <QPrinter>
 #include <QTest>
 
 #include <memory>
@@ -104,6 +105,36 @@ TEST_F(KorvoViewTest, NoLinesWhileTheButtonIsDown) {
     EXPECT_EQ(Pixel(Shown(), 200, 110), background);
     Release(310, 300);
     EXPECT_NE(Pixel(Shown(), 200, 110), background);
+}
+
+TEST_F(KorvoViewTest, RepaintsDuringADragMatchTheWholeDrawing) {
+    std::vector<CSite*> sites;
+    for (int i = 0; i < 12; ++i) {
+        CSite* site = Visited("http://s" + std::to_string(i) + "/", 40 + 25 * i, 60 + 23 * (i % 5));
+        Link(*site, "http://l" + std::to_string(i) + "/", 50 + 21 * i, 200 + 17 * (i % 4));
+        sites.push_back(site);
+    }
+    Word("SHARED", 150, 150, {sites[1], sites[2]});
+    Word("OTHER", 90, 170, {sites[3], sites[7]});
+    Press(sites[4]->m_x + 5, sites[4]->m_y + 5);
+    Shown(); // the first picture of the drag, from which the nodes are indexed
+    MoveTo(170, 160);
+    MoveTo(320, 330); // far from where it was indexed
+
+    const CDrawingObjects objects(m_frame->Settings());
+    CMapRenderer renderer(Database(), m_frame->CategoryTree(), objects,
+                          m_frame->Settings().viewFlags);
+    renderer.SetTracking(true);
+    const QImage whole = renderer.RenderImage(CRect{0, 0, 400, 400}, QSize(400, 400));
+    for (const QRect& area :
+         {QRect(140, 130, 60, 40), QRect(0, 0, 400, 400), QRect(60, 190, 90, 50),
+          QRect(210, 40, 30, 120), QRect(300, 310, 100, 60)}) {
+        QImage part(400, 400, QImage::Format_RGB32);
+        part.fill(Qt::white);
+        m_view->render(&part, area.topLeft(), QRegion(area));
+        EXPECT_EQ(part.copy(area), whole.copy(area)) << area.x() << "," << area.y();
+    }
+    Release(320, 330);
 }
 
 TEST_F(KorvoViewTest, BandDraggedUpwardsSelectsNothingAndDownwardsSelectsWhatIsInside) {
@@ -387,6 +418,25 @@ TEST_F(KorvoViewTest, ExportToAnUnwritablePlaceReportsIt) {
     EXPECT_FALSE(m_view->ExportMap(QString::fromStdString(m_home.File("no/such/map.png")), false));
     ASSERT_EQ(m_errors.size(), 1u);
     EXPECT_NE(m_errors.front().find("no/such/map.png"), std::string::npos);
+}
+
+TEST_F(KorvoViewTest, PrintsTheVisiblePartOnOnePage) {
+    for (int i = 0; i < 40; ++i)
+        Visited("http://site" + std::to_string(i) + "/", 10 * i, 10 * i);
+    const QString file = QString::fromStdString(m_home.File("map.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+
+    m_view->PrintMap(printer);
+
+    QFile pdf(file);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
+                  bytes.count("/Type /Page/") + bytes.count("/Type /Page "),
+              1);
 }
 
 TEST_F(KorvoViewTest, RelaxationExercisesKeepSitesInsideTheWorld) {
