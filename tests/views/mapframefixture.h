@@ -10,6 +10,7 @@
 #include "tests/support/tempdir.h"
 
 #include <QFile>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,16 @@
 #include <string>
 #include <vector>
 
-// A created main frame over an empty store in a private home folder with a private settings
-// folder; errors are recorded instead of shown.
+// A created main frame over an empty store in a private home folder (the current directory)
+// with a private settings folder and DDE folder; errors are recorded instead of shown.
 class MapFrameFixture : public ::testing::Test {
 protected:
     MapFrameFixture() : m_inHome(m_home.Path()) {
-        ::setenv("XDG_CONFIG_HOME", m_config.Path().c_str(), 1);
+        const QString config = QString::fromStdString(m_config.Path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
+        // The frame's DDE sockets go to a private folder too.
+        ::setenv("WAYFOLD_DDE_DIR", m_config.File("dde").c_str(), 1);
         QFile license(QString::fromStdString(m_home.File("license.txt")));
         if (license.open(QIODevice::WriteOnly))
             license.write("license\n");
