@@ -3,6 +3,7 @@
 #include "browserlink/debuglog.h"
 #include "dialogs/aboutdlg.h"
 #include "dialogs/categoryrankingsdlg.h"
+#include "dialogs/dialogcommands.h"
 #include "dialogs/displaytext.h"
 #include "fetch/addurlpipeline.h"
 #include "model/categorizer.h"
@@ -135,6 +136,7 @@ void CMainFrame::Create() {
     // Timer 1, "&Active Mode" and, in passive mode, the capture button.
     m_browserWatch->Start();
     CreateDisplayAndLaunchCommands();
+    CDialogCommands::Install(*this);
     QAction* aboutAction = HelpMenu()->addAction(QStringLiteral("&About Wayfold..."));
     connect(aboutAction, &QAction::triggered, this, [this] {
         CAboutDlg about(m_licenseText, this);

@@ -1,6 +1,7 @@
 #include "views/urllist.h"
 
 #include "dialogs/categorypropertiesdlg.h"
+#include "dialogs/dialogcommands.h"
 #include "dialogs/sitepropertiesdlg.h"
 #include "model/category.h"
 #include "model/categorytree.h"
@@ -726,6 +727,7 @@ QMenu* CUrlList::MakeContextMenu(CLogItem* item) {
     case CLogItem::kCategoriesRoot:
         add(QStringLiteral("Paste"), onItem(&CUrlList::Paste));
         add(QStringLiteral("New Category"), [this, item] { NewCategory(item); });
+        add(QStringLiteral("Settings"), [this] { CDialogCommands::CategorizerSettings(this); });
         break;
     }
     return menu;
