@@ -1,5 +1,7 @@
 #include "shell/settings.h"
 
+#include <cstdint>
+
 #include <QSettings>
 #include <QString>
 
@@ -117,7 +119,9 @@ CSettings::CSettings(std::string currentDir)
 void CSettings::Read(QSettings& store) {
     CGroup group(store);
     ReadText(store, "Browser Path", browserPath);
-    ReadRange(store, "Browser", browser, 1, 3);
+    // Any other choice is kept as stored: the dialog shows it as Opera, and opening a site
+    // with it does nothing, until the user picks a browser.
+    ReadRange(store, "Browser", browser, INT32_MIN, INT32_MAX);
     ReadRange(store, "Default Browser", defaultBrowser, 0, 1);
     ReadRange(store, "Proxy", proxy, 0, 1);
     ReadText(store, "HTTP Proxy Server", httpProxyServer);

@@ -43,7 +43,6 @@ TEST_F(SettingsTest, Settings_EmptyFileGivesEveryDefault) {
     EXPECT_EQ(s.sortType, 0);
     EXPECT_EQ(s.browserPath, "/start/dir");
     EXPECT_EQ(s.home, "/start/dir");
-    EXPECT_EQ(s.browser, 1);
     EXPECT_EQ(s.defaultBrowser, 1);
     EXPECT_EQ(s.proxy, 0);
     EXPECT_EQ(s.httpProxyPort, 80);
@@ -178,7 +177,6 @@ TEST_F(SettingsTest, Settings_OutOfRangeValuesFallBackToDefaults) {
         {"Word Font Size", -500},
         {"TREEVIEW_WIDTH", -5},
         {"MAPVIEW_HEIGHT", -1},
-        {"Browser", 9},
         {"Default Browser", 2},
         {"Background Color", -1},
         {"Outline Color", 0x1000000},
@@ -221,6 +219,15 @@ TEST_F(SettingsTest, Settings_OutOfRangeValuesFallBackToDefaults) {
     EXPECT_EQ(s.home, "/start/dir");
     EXPECT_EQ(s.viewDX, 150);
     EXPECT_EQ(s.mapViewWidth, 550);
+}
+
+TEST_F(SettingsTest, Settings_BrowserChoiceOutsideOneToThreeIsKeptAsStored) {
+    Put("Browser", 4);
+    EXPECT_EQ(ReadBack().browser, 4);
+    Put("Browser", 0);
+    EXPECT_EQ(ReadBack().browser, 0);
+    Put("Browser", "opera");
+    EXPECT_EQ(ReadBack().browser, 1);
 }
 
 TEST_F(SettingsTest, Settings_SmallPanesAreRaisedToFifty) {
