@@ -7,6 +7,7 @@ WAYFOLD_PACKAGES=(
     libcurl4-openssl-dev ca-certificates
     libgtest-dev libgmock-dev
     clang-format
+    clang libclang-rt-14-dev
     tinyproxy microsocks
     xvfb xauth
     chromium
