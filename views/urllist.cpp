@@ -23,6 +23,8 @@
 #include <cctype>
 #include <functional>
 #include <set>
+#include <string_view>
+#include <utility>
 
 namespace {
 CSiteDatabase* Database() {
@@ -33,7 +35,7 @@ CCategoryTree* Categories() {
     return MainFrame() ? MainFrame()->CategoryTree() : nullptr;
 }
 
-std::string WithoutLeadingSpace(const std::string& text) {
+std::string_view WithoutLeadingSpace(std::string_view text) {
     std::size_t start = 0;
     while (start < text.size() && std::isspace(static_cast<unsigned char>(text[start]))) {
         ++start;
@@ -41,7 +43,7 @@ std::string WithoutLeadingSpace(const std::string& text) {
     return text.substr(start);
 }
 
-int CompareWithoutCase(const std::string& a, const std::string& b) {
+int CompareWithoutCase(std::string_view a, std::string_view b) {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
         const int ca = std::tolower(static_cast<unsigned char>(a[i]));
@@ -51,6 +53,11 @@ int CompareWithoutCase(const std::string& a, const std::string& b) {
         }
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// The tree's alphabetical order of item texts.
+bool TextBefore(const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
 }
 } // namespace
 
@@ -98,17 +105,25 @@ void CUrlList::Build() {
     InsertSorted(invisibleRootItem(), m_sitesRoot);
 
     UpdateLabels();
+    std::vector<QTreeWidgetItem*> siteItems;
+    siteItems.reserve(database->Sites().size());
     for (const auto& site : database->Sites()) {
         if (site) {
-            InsertSiteWithLinks(site.get());
+            siteItems.push_back(MakeSiteItemWithLinks(site.get()));
         }
     }
+    InsertAllSorted(m_sitesRoot, siteItems);
+    std::vector<QTreeWidgetItem*> categoryItems;
+    std::vector<const CCategory*> path;
     for (int slot = 0; slot < categories->SlotCount(); ++slot) {
         CCategory* category = categories->CategoryAt(slot);
         if (category != nullptr && category->m_parent < 0) {
-            InsertCategory(nullptr, category);
+            if (CLogItem* item = MakeCategoryItem(category, path)) {
+                categoryItems.push_back(item);
+            }
         }
     }
+    InsertAllSorted(m_categoriesRoot, categoryItems);
     SortSites();
 }
 
@@ -118,14 +133,21 @@ CLogItem* CUrlList::MakeSiteItem(CSite* site, CLogItem::EKind kind) {
     return item;
 }
 
-void CUrlList::InsertSiteWithLinks(CSite* site) {
+CLogItem* CUrlList::MakeSiteItemWithLinks(CSite* site) {
     CLogItem* item = MakeSiteItem(site, CLogItem::kSite);
-    InsertSorted(m_sitesRoot, item);
+    std::vector<QTreeWidgetItem*> linkItems;
+    linkItems.reserve(site->m_links.size());
     for (const auto& link : site->m_links) {
         if (link) {
-            InsertSorted(item, MakeSiteItem(link.get(), CLogItem::kSite));
+            linkItems.push_back(MakeSiteItem(link.get(), CLogItem::kSite));
         }
     }
+    InsertAllSorted(item, linkItems);
+    return item;
+}
+
+void CUrlList::InsertSiteWithLinks(CSite* site) {
+    InsertSorted(m_sitesRoot, MakeSiteItemWithLinks(site));
 }
 
 void CUrlList::AddSite(CSite* site) {
@@ -170,39 +192,73 @@ void CUrlList::InsertCategory(CCategory* parent, CCategory* category) {
 
 void CUrlList::InsertCategoryItem(CLogItem* parentItem, CCategory* category,
                                   std::vector<const CCategory*>& path) {
+    if (CLogItem* item = MakeCategoryItem(category, path)) {
+        InsertSorted(parentItem, item);
+    }
+}
+
+CLogItem* CUrlList::MakeCategoryItem(CCategory* category, std::vector<const CCategory*>& path) {
     // A damaged hierarchy may hold a loop of children; each category shows once per branch.
     if (std::find(path.begin(), path.end(), category) != path.end()) {
-        return;
+        return nullptr;
     }
     auto* item = new CLogItem(CLogItem::kCategory, category);
     item->SetImages(11, 12);
-    InsertSorted(parentItem, item);
+    std::vector<QTreeWidgetItem*> children;
+    children.reserve(category->m_sites.size());
     for (CSite* site : category->m_sites) {
-        InsertSorted(item, MakeSiteItem(site, CLogItem::kCategorySite));
+        children.push_back(MakeSiteItem(site, CLogItem::kCategorySite));
     }
-    CCategoryTree* categories = Categories();
-    if (categories == nullptr) {
-        return;
-    }
-    path.push_back(category);
-    for (std::int32_t index : category->m_children.ActiveKeys()) {
-        if (CCategory* child = categories->CategoryAt(index)) {
-            InsertCategoryItem(item, child, path);
+    if (CCategoryTree* categories = Categories()) {
+        path.push_back(category);
+        for (std::int32_t index : category->m_children.ActiveKeys()) {
+            CCategory* child = categories->CategoryAt(index);
+            CLogItem* childItem = child != nullptr ? MakeCategoryItem(child, path) : nullptr;
+            if (childItem != nullptr) {
+                children.push_back(childItem);
+            }
         }
+        path.pop_back();
     }
-    path.pop_back();
+    InsertAllSorted(item, children);
+    return item;
 }
 
 // Inserts before the first sibling whose text sorts after the item's, without regard to case.
+// The siblings need not be in that order (sites under "SITES" follow the sort type).
 void CUrlList::InsertSorted(QTreeWidgetItem* parentItem, QTreeWidgetItem* item) {
     const QString text = item->text(0);
     int row = 0;
     const int count = parentItem->childCount();
-    while (row < count &&
-           QString::compare(parentItem->child(row)->text(0), text, Qt::CaseInsensitive) <= 0) {
+    while (row < count && !TextBefore(text, parentItem->child(row)->text(0))) {
         ++row;
     }
     parentItem->insertChild(row, item);
+}
+
+// Inserting one by one into a parent without children keeps it in text order, each item after
+// its equals: a stable sort by text, done here in one step and handed to the tree at once.
+void CUrlList::InsertAllSorted(QTreeWidgetItem* parentItem,
+                               const std::vector<QTreeWidgetItem*>& items) {
+    if (parentItem->childCount() > 0) {
+        for (QTreeWidgetItem* item : items) {
+            InsertSorted(parentItem, item);
+        }
+        return;
+    }
+    std::vector<std::pair<QString, QTreeWidgetItem*>> keyed;
+    keyed.reserve(items.size());
+    for (QTreeWidgetItem* item : items) {
+        keyed.emplace_back(item->text(0), item);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return TextBefore(a.first, b.first); });
+    QList<QTreeWidgetItem*> sorted;
+    sorted.reserve(static_cast<qsizetype>(keyed.size()));
+    for (const auto& entry : keyed) {
+        sorted.append(entry.second);
+    }
+    parentItem->insertChildren(0, sorted);
 }
 
 // ---- labels, order, pictures ----------------------------------------------------------------

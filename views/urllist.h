@@ -120,10 +120,17 @@ private:
     void DiscardCutCategory();
 
     CLogItem* MakeSiteItem(CSite* site, CLogItem::EKind kind);
+    // A visited site's item with its links, not yet in the tree.
+    CLogItem* MakeSiteItemWithLinks(CSite* site);
     void InsertSiteWithLinks(CSite* site);
     void InsertCategoryItem(CLogItem* parentItem, CCategory* category,
                             std::vector<const CCategory*>& path);
+    // The category's item with its sites and child categories, not yet in the tree; null
+    // when the category is on `path` already (a loop in a damaged hierarchy).
+    CLogItem* MakeCategoryItem(CCategory* category, std::vector<const CCategory*>& path);
+    // One item, or many fresh items, in the tree's alphabetical order of texts.
     void InsertSorted(QTreeWidgetItem* parentItem, QTreeWidgetItem* item);
+    void InsertAllSorted(QTreeWidgetItem* parentItem, const std::vector<QTreeWidgetItem*>& items);
     void DeleteItemsShowing(const void* object);
     void UpdateImages(CLogItem* item);
     void UpdateLabels();

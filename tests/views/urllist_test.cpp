@@ -18,9 +18,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <ostream>
+#include <random>
 #include <string>
 #include <vector>
+
+// Texts in failure messages.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 // A real main frame in a private home with a small store:
@@ -134,6 +143,21 @@ protected:
         list->setCurrentItem(item);
         list->Paste();
         return list->BeepCount() == beeps;
+    }
+
+    // "Link 0000" to "Link <count-1>", every other one in capitals, in a shuffled order.
+    static std::vector<int> ShuffledNumbers(int count) {
+        std::vector<int> numbers(count);
+        for (int i = 0; i < count; ++i) {
+            numbers[i] = i;
+        }
+        std::shuffle(numbers.begin(), numbers.end(), std::mt19937(7));
+        return numbers;
+    }
+    static std::string Numbered(const char* lower, const char* upper, int number) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%04d", number);
+        return std::string(number % 2 ? upper : lower) + digits;
     }
 
     CSiteDatabase* database = nullptr;
@@ -419,7 +443,8 @@ TEST_F(LogBookTest, ContextMenusCarryTheTextsOfTheirKind) {
     EXPECT_EQ(MenuTexts(list->ItemOfCategory(art)),
               (QStringList{"Cut", "Copy", "Paste", "New", "Properties", "Focus"}));
     EXPECT_EQ(MenuTexts(list->SitesRoot()), (QStringList{"Paste", "Unhide All", "Hide All"}));
-    EXPECT_EQ(MenuTexts(list->CategoriesRoot()), (QStringList{"Paste", "New Category"}));
+    EXPECT_EQ(MenuTexts(list->CategoriesRoot()),
+              (QStringList{"Paste", "New Category", "Settings"}));
     list->setCurrentItem(list->ItemOfSite(alpha));
     list->Copy();
     disabled.clear();
@@ -499,4 +524,111 @@ TEST_F(LogBookTest, ClipboardSurvivesClosingTheWindowWithoutDanglingReferences) 
     CloseFrame();
     EXPECT_TRUE(HomeHasFile("cats.wfx"));
     EXPECT_TRUE(HomeHasFile("urls.wfx"));
+}
+
+TEST_F(LogBookTest, ManyLinksAddedOutOfOrderLandInAlphabeticalOrderWithoutRegardToCase) {
+    const int count = 3000;
+    CSite* delta = AddSite("http://d.example/", "Delta", 500, {});
+    for (int number : ShuffledNumbers(count)) {
+        const std::string title = Numbered("link ", "LINK ", number);
+        delta->AddLink(std::make_unique<CSite>("http://l.example/" + std::to_string(number), title,
+                                               "<NONE>", 0));
+    }
+    // Texts equal but for case keep the order in which they came.
+    delta->AddLink(std::make_unique<CSite>("http://t.example/1", "Twin", "<NONE>", 0));
+    delta->AddLink(std::make_unique<CSite>("http://t.example/2", "TWIN", "<NONE>", 0));
+    delta->AddLink(std::make_unique<CSite>("http://t.example/3", "twin", "<NONE>", 0));
+    list->AddSite(delta);
+
+    QStringList expected;
+    for (int number = 0; number < count; ++number) {
+        expected << QString::fromStdString(Numbered("link ", "LINK ", number));
+    }
+    expected << "Twin"
+             << "TWIN"
+             << "twin";
+    EXPECT_EQ(Texts(list->ItemOfSite(delta)), expected);
+    EXPECT_EQ(list->ItemOfSite(delta)->child(count + 1)->text(0), QStringLiteral("TWIN"));
+    EXPECT_EQ(static_cast<CLogItem*>(list->ItemOfSite(delta)->child(count + 1))->Site()->m_url,
+              "http://t.example/2");
+}
+
+TEST_F(LogBookTest, AddedSiteTakesItsPlaceBySortTypeAfterTheUpdate) {
+    Frame().Settings().sortType = kSortByDate;
+    list->OnUpdate();
+    for (int number : ShuffledNumbers(40)) {
+        CSite* site = AddSite("http://n" + std::to_string(number) + ".example/",
+                              Numbered("new ", "NEW ", number), 1000 + number, {});
+        list->AddSite(site);
+        Frame().Refresh();
+    }
+    QStringList shown = Texts(list->SitesRoot());
+    ASSERT_EQ(shown.size(), 43);
+    for (int rank = 0; rank < 40; ++rank) {
+        EXPECT_EQ(shown[rank], QString::fromStdString(Numbered("new ", "NEW ", 39 - rank)));
+    }
+    EXPECT_EQ(shown.mid(40), (QStringList{"  beta page", "gamma", "Alpha page"}));
+
+    Frame().Settings().sortType = kSortByTitle;
+    list->OnUpdate();
+    shown = Texts(list->SitesRoot());
+    EXPECT_EQ(shown.mid(0, 2), (QStringList{"Alpha page", "  beta page"}));
+    EXPECT_EQ(shown[2], QStringLiteral("gamma"));
+    EXPECT_EQ(shown[3], QStringLiteral("new 0000"));
+    EXPECT_EQ(shown.back(), QStringLiteral("NEW 0039"));
+}
+
+// A store built at once: sites by sort type with the text order among equals, links and
+// category contents in text order.
+TEST_F(LogBookTest, BuildOfALargeStoreKeepsEveryOrder) {
+    Frame().Settings().viewFlags = kViewUrl;
+    Frame().Settings().sortType = kSortByDate;
+    const int count = 600;
+    for (int number : ShuffledNumbers(count)) {
+        CSite* site =
+            AddSite(Numbered("http://s", "HTTP://S", number), "same title", 1 + number % 3, {});
+        for (int link : ShuffledNumbers(5)) {
+            site->AddLink(
+                std::make_unique<CSite>(Numbered("http://l", "http://L", link), "x", "<NONE>", 0));
+        }
+        if (number % 4 == 0) {
+            optics->AddSite(site);
+        }
+    }
+    CCategory* lens = AddCategory("lenses", optics->m_index);
+    CCategory* mirrors = AddCategory("Mirrors", optics->m_index);
+    ASSERT_NE(lens, nullptr);
+    ASSERT_NE(mirrors, nullptr);
+
+    CUrlList fresh;
+    fresh.Build();
+    const QStringList sites = Texts(fresh.SitesRoot());
+    ASSERT_EQ(sites.size(), count + 3);
+    // Beta (300), gamma (200) and alpha (100) above the new sites, whose times are 3, 2 and 1.
+    EXPECT_EQ(sites.mid(0, 3),
+              (QStringList{"http://b.example/", "http://c.example/", "http://a.example/"}));
+    QStringList expectedNew;
+    for (int remainder = 2; remainder >= 0; --remainder) {
+        for (int number = remainder; number < count; number += 3) {
+            expectedNew << QString::fromStdString(Numbered("http://s", "HTTP://S", number));
+        }
+    }
+    EXPECT_EQ(sites.mid(3), expectedNew);
+
+    QTreeWidgetItem* anySite = fresh.SitesRoot()->child(5);
+    EXPECT_EQ(Texts(anySite), (QStringList{"http://l0000", "http://L0001", "http://l0002",
+                                           "http://L0003", "http://l0004"}));
+
+    CLogItem* opticsItem = nullptr;
+    for (CLogItem* item : fresh.ItemsShowing(optics)) {
+        opticsItem = item;
+    }
+    ASSERT_NE(opticsItem, nullptr);
+    QStringList expectedOptics;
+    for (int number = 0; number < count; number += 4) {
+        expectedOptics << QString::fromStdString(Numbered("http://s", "HTTP://S", number));
+    }
+    expectedOptics << "lenses"
+                   << "Mirrors";
+    EXPECT_EQ(Texts(opticsItem), expectedOptics);
 }
