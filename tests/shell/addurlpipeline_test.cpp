@@ -381,10 +381,13 @@ TEST_F(AddUrlPipelineTest, Pipeline_PageWithTwentyThousandLinksIsStored) {
         manyLinks += "<a href=\"/l" + std::to_string(i) + "\">x</a>";
     m_server.ServeText("/many", manyLinks);
     Add(m_server.Url("/many"));
-    ASSERT_TRUE(WaitForWorkers(240000));
+    ASSERT_TRUE(WaitForWorkers());
     ASSERT_NE(Stored(m_server.Url("/many")), nullptr);
     EXPECT_EQ(Stored(m_server.Url("/many"))->m_links.size(), 20000u);
     EXPECT_EQ(Stored(m_server.Url("/many"))->m_links[19999]->m_url, m_server.Url("/l19999"));
+    const QTreeWidgetItem* logged = Frame().LogBook()->ItemOfSite(Stored(m_server.Url("/many")));
+    ASSERT_NE(logged, nullptr);
+    EXPECT_EQ(logged->childCount(), 20000);
     EXPECT_EQ(StatusTexts().back(), "Idle");
 }
 
