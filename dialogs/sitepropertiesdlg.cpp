@@ -54,7 +54,7 @@ CSitePropertiesDlg::CSitePropertiesDlg(const CSite& site, const CSiteDatabase& d
     m_titleText =
         AddEditBox(this, grid, 1, QStringLiteral("TITLE"), QStringLiteral("title"), site.m_title);
     m_dateText =
-        AddEditBox(this, grid, 2, QStringLiteral("Date"), QStringLiteral("date"), site.m_timeText);
+        AddEditBox(this, grid, 2, QStringLiteral("Date"), QStringLiteral("date"), site.TimeText());
     m_dateText->setReadOnly(true);
     m_dateText->setAlignment(Qt::AlignCenter);
     m_annotationText = AddEditBox(this, grid, 3, QStringLiteral("Annotation"),

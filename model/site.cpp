@@ -12,7 +12,7 @@
 namespace {
 // "%c" of the classic C locale, whatever locale the program runs in (Qt sets the user's).
 const std::string& ClassicTimeText(std::time_t time) {
-    // Loading makes every link with the same "now", so the last text is kept.
+    // Labels ask for the same few times over and over, so the last text is kept.
     thread_local std::time_t lastTime = -1;
     thread_local std::string lastText;
     if (time == lastTime && !lastText.empty())
@@ -54,11 +54,20 @@ CSite::~CSite() = default;
 
 void CSite::SetTime(std::int32_t time) {
     m_time = time != 0 ? time : static_cast<std::int32_t>(std::time(nullptr));
-    m_timeText = ClassicTimeText(static_cast<std::time_t>(m_time));
+}
+
+std::string CSite::TimeText() const {
+    return ClassicTimeText(static_cast<std::time_t>(m_time));
+}
+
+const std::string& CSiteUrlKey::Of(const CSite* site) {
+    return site->m_url;
 }
 
 void CSite::AddWord(CWordEntry* entry) {
-    const auto [it, inserted] = m_words.try_emplace(entry->m_text, entry);
+    if (!entry)
+        return;
+    const auto [it, inserted] = m_words.Insert(entry);
     if (!inserted)
         ++entry->m_count;
 }

@@ -2,14 +2,13 @@
 
 #include "model/indextally.h"
 #include "model/rect.h"
+#include "model/refmap.h"
+#include "model/wordentry.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-class CWordEntry;
 
 // One visited page (m_visited 1), or one link target seen on a visited page (m_visited 0).
 // A visited site owns its link sites; word entries and sites refer to each other without owning.
@@ -42,17 +41,21 @@ public:
     std::vector<std::string> TitleWords() const;
     std::vector<std::string> AnnotationWords() const;
 
-    // Sets m_time (now when 0) and m_timeText ("%c" in the classic C locale).
+    // Sets m_time (now when 0).
     void SetTime(std::int32_t time);
+    // m_time as "%c" of the classic C locale (the date line of the label), made when asked:
+    // two million link sites need not each keep their own copy.
+    std::string TimeText() const;
 
-    std::map<std::string, CWordEntry*> m_words; // upper-case text -> entry (visited sites only)
+    // upper-case text -> entry (visited sites only), in text order; the key is the entry's
+    // m_text
+    CRefMap<CWordEntry, CWordTextKey> m_words;
     std::int32_t m_hidden = 0;
     std::int32_t m_x = 0;
     std::int32_t m_y = 0;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     std::int32_t m_time = 0;
-    std::string m_timeText;
     bool m_selected = false;
     double m_vx = 0.0;
     double m_vy = 0.0;

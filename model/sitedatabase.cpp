@@ -123,6 +123,13 @@ std::string CSiteDatabase::SetAsideNotice() const {
 }
 
 CSiteDatabase::LoadResult CSiteDatabase::Load(std::string_view bytes) {
+    const LoadResult result = LoadRecords(bytes);
+    for (auto& [text, entry] : m_words)
+        entry->m_sites.Normalize();
+    return result;
+}
+
+CSiteDatabase::LoadResult CSiteDatabase::LoadRecords(std::string_view bytes) {
     CBinaryReader reader(bytes);
     std::int32_t version = 0;
     if (!reader.ReadInt32(version))
@@ -207,7 +214,8 @@ bool CSiteDatabase::LoadSite(CBinaryReader& reader) {
         text.assign(word);
         ToUpperAscii(text);
         if (CWordEntry* entry = FindOrMakeWord(text)) {
-            entry->AddSite(site.get());
+            // Sorted once the whole file is read (a popular word has a site in every record).
+            entry->m_sites.AppendUnsorted(site.get());
             site->m_words.emplace(text, entry);
         }
     }
@@ -404,10 +412,7 @@ std::unique_ptr<CSite> CSiteDatabase::RemoveSite(CSite* site) {
         removed->Hide();
         for (auto it = m_words.begin(); it != m_words.end();) {
             auto& sites = it->second->m_sites;
-            const auto entry = sites.find(removed->m_url);
-            const bool carried = entry != sites.end() && entry->second == site;
-            if (carried)
-                sites.erase(entry);
+            const bool carried = sites.EraseItem(site);
             it = carried && sites.empty() ? m_words.erase(it) : std::next(it);
         }
         removed->m_words.clear();
@@ -449,17 +454,17 @@ bool CSiteDatabase::RekeySite(CSite* site, const std::string& newUrl) {
     }
     if (site->m_url == newUrl)
         return true;
+    // The word entries keep their sites in URL order: out under the old URL, in under the new.
+    std::vector<CWordEntry*> carriers;
+    for (auto& [text, entry] : m_words) {
+        if (entry->m_sites.EraseItem(site))
+            carriers.push_back(entry.get());
+    }
     const std::string oldUrl = std::exchange(site->m_url, newUrl);
     RestoreUrlMapEntry(oldUrl);
     RestoreUrlMapEntry(newUrl);
-    for (auto& [text, entry] : m_words) {
-        auto& sites = entry->m_sites;
-        const auto it = sites.find(oldUrl);
-        if (it != sites.end() && it->second == site) {
-            sites.erase(it);
-            sites[newUrl] = site;
-        }
-    }
+    for (CWordEntry* entry : carriers)
+        entry->m_sites.Assign(site);
     m_modified = true;
     return true;
 }

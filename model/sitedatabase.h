@@ -72,6 +72,7 @@ private:
     bool OpenFile(const std::string& fileName, bool readOnly);
     void Clear();
     LoadResult Load(std::string_view bytes);
+    LoadResult LoadRecords(std::string_view bytes);
     bool LoadWords(CBinaryReader& reader);
     bool LoadSite(CBinaryReader& reader);
     // Renames the damaged file aside; asideName receives the new name (empty when there was

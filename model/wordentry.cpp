@@ -12,7 +12,7 @@ CWordEntry::CWordEntry(std::string text) : m_text(std::move(text)) {
 }
 
 void CWordEntry::AddSite(CSite* site) {
-    m_sites[site->m_url] = site;
+    m_sites.Assign(site);
 }
 
 CRect CWordEntry::NodeBounds() const {

@@ -51,7 +51,7 @@ std::string SiteLabelText(const CSite& site, bool oneLine, std::int32_t viewFlag
     }
     if (viewFlags & kViewDate) {
         AppendSeparator(label, separator);
-        label += site.m_timeText;
+        label += site.TimeText();
     }
     if (viewFlags & kViewAnnotation) {
         AppendSeparator(label, separator);

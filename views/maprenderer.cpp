@@ -318,7 +318,7 @@ void CMapRenderer::DrawSiteNode(QPainter& painter, CSite& site) {
     if (m_viewFlags & kViewTitle)
         drawLine(WithoutControlCharacters(site.m_title), 0);
     if (m_viewFlags & kViewDate)
-        drawLine(site.m_timeText, 0);
+        drawLine(site.TimeText(), 0);
     if ((m_viewFlags & kViewAnnotation) && site.m_annotation != "<NONE>")
         drawLine(WithoutControlCharacters(site.m_annotation), 0);
     if (m_viewFlags & kViewCategories) {

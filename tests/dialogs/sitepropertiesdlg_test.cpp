@@ -68,7 +68,7 @@ TEST(SitePropertiesDlg, VisitedSiteShowsTextsWordsAndCategoryPathsInSlotOrder) {
     EXPECT_EQ(Edit(dlg, "url")->text(), QStringLiteral("http://optics.example/"));
     EXPECT_EQ(Edit(dlg, "title")->text(), QStringLiteral("Optics Page"));
     EXPECT_EQ(Edit(dlg, "annotation")->text(), QStringLiteral("my note"));
-    EXPECT_EQ(Edit(dlg, "date")->text().toStdString(), store.site->m_timeText);
+    EXPECT_EQ(Edit(dlg, "date")->text().toStdString(), store.site->TimeText());
     EXPECT_TRUE(Edit(dlg, "date")->isReadOnly());
     EXPECT_TRUE(Edit(dlg, "date")->alignment() & Qt::AlignHCenter);
     EXPECT_TRUE(dlg.findChild<QCheckBox*>(QStringLiteral("hidden"))->isChecked());

@@ -22,7 +22,7 @@ public:
         if (!entry)
             entry = std::make_unique<CWordEntry>(word);
         entry->m_count = count;
-        site.m_words[word] = entry.get();
+        site.m_words.Assign(entry.get());
     }
 
 private:

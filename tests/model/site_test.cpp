@@ -88,10 +88,10 @@ TEST(Site, TimeTextIsClassicLocaleDateAndTime) {
     std::snprintf(expected, sizeof expected, "%s %s %2d %02d:%02d:%02d %d", days[parts.tm_wday],
                   months[parts.tm_mon], parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
                   parts.tm_year + 1900);
-    EXPECT_EQ(site.m_timeText, expected);
+    EXPECT_EQ(site.TimeText(), expected);
 
     site.SetTime(1000000000);
-    EXPECT_NE(site.m_timeText, expected);
+    EXPECT_NE(site.TimeText(), expected);
     EXPECT_EQ(site.m_time, 1000000000);
 }
 

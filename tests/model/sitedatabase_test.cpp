@@ -275,7 +275,7 @@ TEST(SiteDatabase, SaveAndReloadKeepEverythingButLinkTimes) {
         EXPECT_EQ(x.m_x, y.m_x);
         EXPECT_EQ(x.m_y, y.m_y);
         EXPECT_EQ(x.m_time, y.m_time);
-        EXPECT_EQ(x.m_timeText, y.m_timeText);
+        EXPECT_EQ(x.TimeText(), y.TimeText());
         ASSERT_EQ(x.m_links.size(), y.m_links.size());
         for (std::size_t j = 0; j < x.m_links.size(); ++j) {
             EXPECT_EQ(x.m_links[j]->m_url, y.m_links[j]->m_url);

@@ -39,8 +39,8 @@ TEST_F(SiteLabelTextTest, SiteLabel_NoneAnnotationLeavesABareSeparator) {
 }
 
 TEST_F(SiteLabelTextTest, SiteLabel_DateComesFromTheSiteTimeText) {
-    EXPECT_EQ(Label(kViewDate), m_site.m_timeText);
-    EXPECT_FALSE(m_site.m_timeText.empty());
+    EXPECT_EQ(Label(kViewDate), m_site.TimeText());
+    EXPECT_FALSE(m_site.TimeText().empty());
 }
 
 TEST_F(SiteLabelTextTest, SiteLabel_CategoriesJoinedBySlashSkippingRemovedAndEmptySlots) {
