@@ -23,8 +23,13 @@ public:
     // Ranking() with one entry per slot (best first, equal scores by slot index, empty slots last)
     // and scales the positive scores so that the best is exactly 1.0. Returns the best category, or
     // null when there is none with a positive score. Runs on the user-interface thread only.
+    // The categories' shared words are counted through the hierarchy's ScoreIndex().
     static CCategory* Categorize(CCategoryTree& tree, const CSite& site,
                                  const CCategorizerWeights& weights);
+    // The same result by the plain walk: every site of every category, every word of each.
+    // The reference the indexed way is held to.
+    static CCategory* CategorizeLiteral(CCategoryTree& tree, const CSite& site,
+                                        const CCategorizerWeights& weights);
     // One category's score before the scaling: the sum of the three weighted measures, / 3.
     static double RawScore(const CCategory& category, const CSite& site,
                            const CCategorizerWeights& weights);

@@ -3,6 +3,7 @@
 #include "model/binaryio.h"
 #include "model/category.h"
 #include "model/categoryfile.h"
+#include "model/categoryindex.h"
 #include "model/errorreport.h"
 #include "model/site.h"
 #include "model/textcase.h"
@@ -230,4 +231,10 @@ void CCategoryTree::LetGoOf(CCategory* category) {
     if (index >= 0 && index < SlotCount() &&
         m_slots[static_cast<std::size_t>(index)].get() == category)
         m_slots[static_cast<std::size_t>(index)].release();
+}
+
+CCategoryIndex& CCategoryTree::ScoreIndex() {
+    if (!m_scoreIndex)
+        m_scoreIndex = std::make_unique<CCategoryIndex>();
+    return *m_scoreIndex;
 }

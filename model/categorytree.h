@@ -9,6 +9,7 @@
 #include <vector>
 
 class CCategory;
+class CCategoryIndex;
 class CSite;
 
 // The category hierarchy (cats.wfx): a flat array of slots addressed by index, each holding a
@@ -76,6 +77,9 @@ public:
     // The categorizer's last ranking: slot indices, best first, -1 for empty slots (last).
     std::vector<int>& Ranking() { return m_ranking; }
     const std::vector<int>& Ranking() const { return m_ranking; }
+    // The categorizer's inverted index of the categories' site words, a cache that checks
+    // itself against the hierarchy at every use (made at the first).
+    CCategoryIndex& ScoreIndex();
     const std::string& FileName() const { return m_fileName; }
 
 private:
@@ -86,6 +90,7 @@ private:
 
     std::vector<std::unique_ptr<CCategory>> m_slots;
     std::vector<int> m_ranking;
+    std::unique_ptr<CCategoryIndex> m_scoreIndex;
     std::string m_fileName;
     bool m_damaged = false;
 };

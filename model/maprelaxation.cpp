@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -130,27 +131,170 @@ void RepelWords(const std::vector<CWordEntry*>& words) {
     }
 }
 
+// The repulsion sums of nodes [begin, end) against every later node, from the positions as
+// they are before any node of the step moves: in the step a node moves only at its own turn,
+// after every earlier node, so the later nodes it is pushed by are still where they started.
+// Each node's terms are added in the same order as the step adds them, so the sums are the
+// same to the last bit. Four nodes are summed side by side. A node that meets a node on the
+// same point is marked: its sum takes random numbers and is made again at its turn.
+void LaterRepulsionSums(const std::vector<double>& xs, const std::vector<double>& ys,
+                        std::size_t begin, std::size_t end, std::vector<CPush>& sums,
+                        std::vector<unsigned char>& coincident) {
+    constexpr std::size_t kLanes = 4;
+    const std::size_t n = xs.size();
+    for (std::size_t i0 = begin; i0 < end; i0 += kLanes) {
+        const std::size_t lanes = std::min(kLanes, end - i0);
+        double sx[kLanes] = {}, sy[kLanes] = {}, px[kLanes] = {}, py[kLanes] = {};
+        bool met[kLanes] = {};
+        for (std::size_t k = 0; k < lanes; ++k) {
+            px[k] = xs[i0 + k];
+            py[k] = ys[i0 + k];
+        }
+        // The first few later nodes are later for only some of the lanes.
+        const std::size_t common = std::min(n, i0 + kLanes);
+        for (std::size_t k = 0; k < lanes; ++k) {
+            for (std::size_t j = i0 + k + 1; j < common; ++j) {
+                const double dx = px[k] - xs[j];
+                const double dy = py[k] - ys[j];
+                const double dist2 = dx * dx + dy * dy;
+                met[k] |= dist2 == 0.0;
+                sx[k] += dx / dist2;
+                sy[k] += dy / dist2;
+            }
+        }
+        for (std::size_t j = common; j < n; ++j) {
+            const double ox = xs[j];
+            const double oy = ys[j];
+            for (std::size_t k = 0; k < kLanes; ++k) {
+                const double dx = px[k] - ox;
+                const double dy = py[k] - oy;
+                const double dist2 = dx * dx + dy * dy;
+                met[k] |= dist2 == 0.0;
+                sx[k] += dx / dist2;
+                sy[k] += dy / dist2;
+            }
+        }
+        for (std::size_t k = 0; k < lanes; ++k) {
+            sums[i0 + k] = CPush{sx[k], sy[k]};
+            coincident[i0 + k] = met[k] ? 1 : 0;
+        }
+    }
+}
+
+// LaterRepulsionSums for all nodes, the work shared between two threads when there are two
+// cores: node i has n - i - 1 later nodes, so the first thread takes the first 29% of them.
+void AllLaterRepulsionSums(const std::vector<double>& xs, const std::vector<double>& ys,
+                           std::vector<CPush>& sums, std::vector<unsigned char>& coincident) {
+    const std::size_t n = xs.size();
+    sums.assign(n, CPush{});
+    coincident.assign(n, 0);
+    constexpr std::size_t kWorthAThread = 2000;
+    if (n < kWorthAThread || std::thread::hardware_concurrency() < 2) {
+        LaterRepulsionSums(xs, ys, 0, n, sums, coincident);
+        return;
+    }
+    const std::size_t split =
+        (static_cast<std::size_t>(static_cast<double>(n) * 0.2929) + 3) & ~std::size_t{3};
+    std::thread first([&] { LaterRepulsionSums(xs, ys, 0, split, sums, coincident); });
+    LaterRepulsionSums(xs, ys, split, n, sums, coincident);
+    first.join();
+}
+
+template <class Node>
+void PositionsOf(const std::vector<Node*>& nodes, std::vector<double>& xs,
+                 std::vector<double>& ys) {
+    xs.resize(nodes.size());
+    ys.resize(nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        xs[i] = nodes[i]->m_x;
+        ys[i] = nodes[i]->m_y;
+    }
+}
+
+void RepelSitesFast(const std::vector<CSite*>& sites) {
+    std::vector<double> xs, ys;
+    PositionsOf(sites, xs, ys);
+    std::vector<CPush> sums;
+    std::vector<unsigned char> coincident;
+    AllLaterRepulsionSums(xs, ys, sums, coincident);
+    for (std::size_t i = 0; i < sites.size(); ++i) {
+        CSite& site = *sites[i];
+        CPush fromSites = sums[i];
+        if (coincident[i]) {
+            fromSites = CPush{};
+            for (std::size_t j = i + 1; j < sites.size(); ++j)
+                AddRepulsion(fromSites, site.m_x, site.m_y, sites[j]->m_x, sites[j]->m_y);
+        }
+        StepAlong(fromSites, site.m_x, site.m_y);
+
+        CPush fromWords;
+        for (const auto& [text, word] : site.m_words) {
+            if (word)
+                AddRepulsion(fromWords, site.m_x, site.m_y, word->m_x, word->m_y);
+        }
+        StepAlong(fromWords, site.m_x, site.m_y);
+    }
+}
+
+void RepelWordsFast(const std::vector<CWordEntry*>& words) {
+    std::vector<double> xs, ys;
+    PositionsOf(words, xs, ys);
+    std::vector<CPush> sums;
+    std::vector<unsigned char> coincident;
+    AllLaterRepulsionSums(xs, ys, sums, coincident);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        CWordEntry& word = *words[i];
+        CPush sum = sums[i];
+        if (coincident[i]) {
+            sum = CPush{};
+            for (std::size_t j = i + 1; j < words.size(); ++j)
+                AddRepulsion(sum, word.m_x, word.m_y, words[j]->m_x, words[j]->m_y);
+        }
+        StepAlong(sum, word.m_x, word.m_y);
+    }
+}
+
+struct CMapNodes {
+    std::vector<CSite*> sites;
+    std::vector<CWordEntry*> words;
+};
+
+CMapNodes NodesOf(const CSiteDatabase& database) {
+    CMapNodes nodes;
+    nodes.sites.reserve(database.Sites().size());
+    for (const auto& site : database.Sites()) {
+        if (site)
+            nodes.sites.push_back(site.get());
+    }
+    nodes.words.reserve(database.Words().size());
+    for (const auto& [text, word] : database.Words()) {
+        if (word)
+            nodes.words.push_back(word.get());
+    }
+    return nodes;
+}
+
+void IntegrateAll(const CMapNodes& nodes) {
+    for (CSite* site : nodes.sites)
+        Integrate(site->m_x, site->m_y, site->m_vx, site->m_vy);
+    for (CWordEntry* word : nodes.words)
+        Integrate(word->m_x, word->m_y, word->m_vx, word->m_vy);
+}
+
 } // namespace
 
 void RelaxMap(CSiteDatabase& database) {
-    std::vector<CSite*> sites;
-    sites.reserve(database.Sites().size());
-    for (const auto& site : database.Sites()) {
-        if (site)
-            sites.push_back(site.get());
-    }
-    std::vector<CWordEntry*> words;
-    words.reserve(database.Words().size());
-    for (const auto& [text, word] : database.Words()) {
-        if (word)
-            words.push_back(word.get());
-    }
+    const CMapNodes nodes = NodesOf(database);
+    ApplySprings(nodes.sites);
+    RepelSitesFast(nodes.sites);
+    RepelWordsFast(nodes.words);
+    IntegrateAll(nodes);
+}
 
-    ApplySprings(sites);
-    RepelSites(sites);
-    RepelWords(words);
-    for (CSite* site : sites)
-        Integrate(site->m_x, site->m_y, site->m_vx, site->m_vy);
-    for (CWordEntry* word : words)
-        Integrate(word->m_x, word->m_y, word->m_vx, word->m_vy);
+void RelaxMapLiteral(CSiteDatabase& database) {
+    const CMapNodes nodes = NodesOf(database);
+    ApplySprings(nodes.sites);
+    RepelSites(nodes.sites);
+    RepelWords(nodes.words);
+    IntegrateAll(nodes);
 }
