@@ -1,0 +1,250 @@
+// Painting the whole linkage map into a 1600 x 1000 image: the map renderer against a naive
+// loop that draws every layer node by node (antialiased drawEllipse and drawText for every
+// node, every pair of visited sites tested for a shared category, no culling, no caching);
+// and repainting the area of one dragged node against a full paint.
+#include "bench/syntheticstore.h"
+#include "dialogs/displaytext.h"
+#include "model/category.h"
+#include "model/categorytree.h"
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "model/wordentry.h"
+#include "shell/drawingobjects.h"
+#include "shell/settings.h"
+#include "views/mapindex.h"
+#include "views/maprenderer.h"
+
+#include <QApplication>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <unordered_set>
+
+namespace {
+constexpr std::int32_t kAllLayers = 0xFF;
+const QSize kImageSize(1600, 1000);
+const CRect kWorld{0, 0, 2000, 2000};
+
+struct CPaintWorld {
+    CPaintWorld() : store(Shape()), objects(settings) {}
+    static CStoreShape Shape() {
+        CStoreShape shape;
+        shape.sites = 10000;
+        shape.linksPerSite = 10; // 100,000 link nodes
+        shape.wordsPerSite = 20;
+        shape.vocabulary = 20000;
+        shape.indexEveryWord = true; // 20,000 words
+        shape.categories = 1000;
+        shape.sitesPerCategory = 10;
+        shape.wordsPerCategory = 5;
+        return shape;
+    }
+    CSyntheticStore store;
+    CSettings settings;
+    CDrawingObjects objects;
+};
+
+CPaintWorld& World() {
+    static CPaintWorld world;
+    return world;
+}
+
+std::string Clean(const std::string& text) {
+    std::string clean;
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 32)
+            clean.push_back(c);
+    return clean;
+}
+
+// The map as the layers read, every node drawn, nothing skipped for being off the area.
+class CNaivePainter {
+public:
+    CNaivePainter(CPaintWorld& world) : m_world(world), m_objects(world.objects) {}
+
+    QImage Paint() {
+        QImage image(kImageSize, QImage::Format_RGB32);
+        QPainter painter(&image);
+        painter.fillRect(QRect(QPoint(0, 0), kImageSize), m_objects.backgroundBrush);
+        CMapRenderer::SetMapping(painter, kWorld, kImageSize);
+        painter.setClipRect(QRectF(0, 0, 2000, 2000));
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setBackgroundMode(Qt::TransparentMode);
+        CSiteDatabase& database = m_world.store.Database();
+        for (const auto& [text, word] : database.Words()) {
+            if (!CMapRenderer::IsWordShown(*word))
+                continue;
+            painter.setPen(m_objects.wordsPen);
+            for (const auto& [url, site] : word->m_sites)
+                if (!site->m_hidden)
+                    Line(painter, site->Center(), word->Center());
+            Word(painter, *word);
+        }
+        for (const auto& owner : database.Sites()) {
+            if (owner->m_hidden)
+                continue;
+            for (const auto& link : owner->m_links) {
+                if (link->m_hidden)
+                    continue;
+                painter.setPen(m_objects.linkPen);
+                Line(painter, owner->Center(), link->Center());
+                Site(painter, *link);
+            }
+        }
+        painter.setPen(QPen(m_objects.urlFont.color, 1));
+        for (const auto& owner : database.Sites()) {
+            if (owner->m_hidden)
+                continue;
+            for (const auto& link : owner->m_links) {
+                const CSite* target = database.FindSite(link->m_url);
+                if (!target || target->m_hidden || link->m_url == owner->m_url)
+                    continue;
+                Line(painter, link->Center(), target->Center());
+                Line(painter, link->Center(), owner->Center());
+            }
+        }
+        painter.setPen(m_objects.categoryPen);
+        const auto& sites = database.Sites();
+        for (std::size_t i = 0; i < sites.size(); ++i) {
+            if (sites[i]->m_hidden || sites[i]->m_categories.ActiveCount() == 0)
+                continue;
+            for (std::size_t j = i + 1; j < sites.size(); ++j) {
+                if (sites[j]->m_hidden)
+                    continue;
+                for (const auto& a : sites[i]->m_categories.Entries())
+                    for (const auto& b : sites[j]->m_categories.Entries())
+                        if (!a.removed && !b.removed && a.key == b.key)
+                            Line(painter, sites[i]->Center(), sites[j]->Center());
+            }
+        }
+        for (const auto& site : database.Sites())
+            Site(painter, *site);
+        return image;
+    }
+
+private:
+    static void Line(QPainter& painter, const CPoint& a, const CPoint& b) {
+        painter.drawLine(a.x, a.y, b.x, b.y);
+    }
+    void Site(QPainter& painter, const CSite& site) {
+        if (site.m_hidden)
+            return;
+        const int d = site.Diameter();
+        const bool visited = site.m_visited != 0;
+        const CMapFont& font = visited ? m_objects.urlFont : m_objects.linkFont;
+        const QFontMetricsF metrics(font.font);
+        painter.setPen(m_objects.outlinePen);
+        painter.setBrush(visited ? QBrush(font.color) : m_objects.linkBrush);
+        painter.drawEllipse(QRectF(site.m_x + 0.5, site.m_y + 0.5, d - 1, d - 1));
+        painter.setFont(font.font);
+        painter.setPen(font.color);
+        int y = site.m_y;
+        auto text = [&](const std::string& line, int indent) {
+            if (!line.empty())
+                painter.drawText(QPointF(site.m_x + d + 2 + indent, y + metrics.ascent()),
+                                 ToDisplayText(line));
+            y -= font.height;
+        };
+        text(Clean(site.m_url), 0);
+        text(Clean(site.m_title), 0);
+        text(site.TimeText(), 0);
+        if (site.m_annotation != "<NONE>")
+            text(Clean(site.m_annotation), 0);
+        for (const auto& entry : site.m_categories.Entries()) {
+            const CCategory* category =
+                entry.removed ? nullptr : m_world.store.Categories().CategoryAt(entry.key);
+            if (category)
+                text(category->m_name, 5);
+        }
+    }
+    void Word(QPainter& painter, const CWordEntry& word) {
+        painter.setPen(m_objects.wordsPen);
+        painter.setBrush(m_objects.wordsBrush);
+        painter.drawEllipse(QRectF(word.m_x + 0.5, word.m_y + 0.5, 9, 9));
+        const QFontMetricsF metrics(m_objects.wordFont.font);
+        painter.setFont(m_objects.wordFont.font);
+        painter.setPen(m_objects.wordFont.color);
+        painter.drawText(QPointF(word.m_x + 12, word.m_y + 5 + metrics.ascent()),
+                         ToDisplayText(word.m_text));
+    }
+
+    CPaintWorld& m_world;
+    const CDrawingObjects& m_objects;
+};
+
+QImage RendererImage(CPaintWorld& world) {
+    CMapRenderer renderer(world.store.Database(), &world.store.Categories(), world.objects,
+                          kAllLayers);
+    return renderer.RenderImage(kWorld, kImageSize);
+}
+
+void BM_PaintWorldRenderer(benchmark::State& state) {
+    CPaintWorld& world = World();
+    RendererImage(world); // node sizes are known after a first paint
+    for (auto _ : state)
+        benchmark::DoNotOptimize(RendererImage(world));
+    const QImage naive = CNaivePainter(world).Paint();
+    const QImage ours = RendererImage(world);
+    long differing = 0;
+    for (int y = 0; y < ours.height(); ++y)
+        for (int x = 0; x < ours.width(); ++x)
+            differing += ours.pixel(x, y) != naive.pixel(x, y) ? 1 : 0;
+    state.counters["differing_pixels"] = static_cast<double>(differing);
+}
+
+void BM_PaintWorldNaive(benchmark::State& state) {
+    CPaintWorld& world = World();
+    RendererImage(world);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CNaivePainter(world).Paint());
+}
+
+// One move of a drag: the node jumps 30 units, and the union of its old and new rectangles
+// is painted from the drag index, as the linkage map does while a button is down.
+void BM_RepaintAfterDrag(benchmark::State& state) {
+    CPaintWorld& world = World();
+    RendererImage(world);
+    CSite* dragged = world.store.Database().Sites()[4321].get();
+    const std::unordered_set<const void*> moving{dragged};
+    const CMapIndex index(world.store.Database(), kAllLayers, moving);
+    QImage image = RendererImage(world);
+    CMapRenderer renderer(world.store.Database(), &world.store.Categories(), world.objects,
+                          kAllLayers);
+    renderer.SetTracking(true);
+    int step = 30;
+    for (auto _ : state) {
+        const CRect before = dragged->NodeBounds();
+        dragged->m_x += step;
+        step = -step;
+        const CRect after = dragged->NodeBounds();
+        const CRect both{std::min(before.left, after.left), std::min(before.top, after.top),
+                         std::max(before.right, after.right),
+                         std::max(before.bottom, after.bottom)};
+        const QRect device = CMapRenderer::WorldToDevice(both, kWorld, kImageSize);
+        const QRectF exposedWorld =
+            CMapRenderer::MapTransform(kWorld, kImageSize).inverted().mapRect(QRectF(device));
+        const std::vector<CMapNodeRef> nodes = index.NodesNear(exposedWorld);
+        QPainter painter(&image);
+        painter.setClipRect(device);
+        renderer.PaintMap(painter, kWorld, kImageSize, device, true, &nodes);
+    }
+}
+} // namespace
+
+BENCHMARK(BM_PaintWorldRenderer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PaintWorldNaive)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_RepaintAfterDrag)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,100 @@
+"""Makes the results table of BENCHMARKS.md from the benchmark programs' JSON output."""
+import json
+import platform
+import subprocess
+import sys
+
+
+def times(path):
+    data = json.load(open(path))
+    result = {}
+    for b in data["benchmarks"]:
+        name = b["name"].split("/")[0]
+        result[name] = b
+    return result
+
+
+def ms(b):
+    unit = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b["time_unit"]]
+    return b["real_time"] * unit
+
+
+def cpu_model():
+    for line in open("/proc/cpuinfo"):
+        if line.startswith("model name"):
+            return line.split(":", 1)[1].strip()
+    return platform.processor()
+
+
+def main():
+    core = times(sys.argv[1])
+    paint = times(sys.argv[2])
+    file_bytes, heap_bytes, rss_bytes = (int(v) for v in open(sys.argv[3]).read().split())
+    command = sys.argv[4]
+    nproc = subprocess.run(["nproc"], capture_output=True, text=True).stdout.strip()
+    rows = []
+
+    def row(path, ours, peer, figure, goal, met):
+        rows.append(f"| {path} | {ours} | {peer} | {figure} | {goal} | {'met' if met else 'MISSED'} |")
+
+    s, g = core["BM_Scanner"], core["BM_GumboParse"]
+    s_mbs, g_mbs = s["bytes_per_second"] / 2**20, g["bytes_per_second"] / 2**20
+    r = s_mbs / g_mbs
+    row("page scanner (scan, title, keywords, links), "
+        f"{s.get('corpus_MB', 0):.1f} MB, {int(s.get('pages', 0))} pages "
+        f"({int(s.get('found_files', 0))} found files)",
+        f"{s_mbs:.0f} MB/s", f"gumbo_parse {g_mbs:.1f} MB/s", f"{r:.1f}x",
+        ">= 25x (stretch 40x)", r >= 25)
+
+    i, l = core["BM_CategorizeIndexed"], core["BM_CategorizeLiteral"]
+    r = ms(l) / ms(i)
+    row("categorizing one new page, 100k store", f"{ms(i):.2f} ms "
+        f"(identical scores and ranking: {'yes' if i.get('identical') == 1 else 'NO'}; "
+        f"first run with the index made {i.get('first_run_ms', 0):.0f} ms)",
+        f"literal walk {ms(l):.0f} ms", f"{r:.0f}x", ">= 50x, identical",
+        r >= 50 and i.get("identical") == 1)
+
+    p, lit, ig = core["BM_RelaxationPass"], core["BM_RelaxationPassLiteral"], \
+        core["BM_IgraphFruchtermanReingoldOneIteration"]
+    r = ms(p) / ms(ig)
+    row("one relaxation pass, 10k sites, 10k words "
+        f"(literal pass {ms(lit):.0f} ms)",
+        f"{ms(p):.0f} ms (same positions as literal: "
+        f"{'yes' if p.get('same_positions') == 1 else 'NO'})",
+        f"igraph FR 1 iteration, no grid, {int(ig.get('vertices', 0))} vertices, "
+        f"{int(ig.get('edges', 0))} edges: {ms(ig):.0f} ms",
+        f"{r:.2f} of igraph", "<= 0.5, same positions",
+        r <= 0.5 and p.get("same_positions") == 1)
+
+    pr, pn = paint["BM_PaintWorldRenderer"], paint["BM_PaintWorldNaive"]
+    r = ms(pn) / ms(pr)
+    diff = int(pr.get("differing_pixels", -1))
+    row("painting the whole world, 10k sites, 100k link nodes, 20k words, all layers, 1600x1000",
+        f"{ms(pr):.0f} ms ({diff} pixels differ from the naive picture)",
+        f"naive loop {ms(pn):.0f} ms", f"{r:.1f}x", ">= 5x, same picture",
+        r >= 5 and diff == 0)
+
+    d = paint["BM_RepaintAfterDrag"]
+    r = ms(d) / ms(pr)
+    row("repainting after dragging one node", f"{ms(d):.3f} ms", f"full paint {ms(pr):.0f} ms",
+        f"1/{1 / r:.0f}", "<= 1/50", r <= 1 / 50)
+
+    for op in ("Load", "Save"):
+        w, q = core[f"BM_{op}UrlsWfx"], core[f"BM_{op}Sqlite"]
+        r = ms(q) / ms(w)
+        row(f"{op.lower()} urls.wfx of the 100k store ({file_bytes / 1e6:.0f} MB)",
+            f"{ms(w):.0f} ms", f"SQLite, one transaction: {ms(q):.0f} ms", f"{r:.1f}x",
+            ">= 3x", r >= 3)
+
+    r = heap_bytes / file_bytes
+    row("memory of the loaded 100k store", f"heap {heap_bytes / 1e6:.0f} MB "
+        f"(RSS growth {rss_bytes / 1e6:.0f} MB)", f"urls.wfx {file_bytes / 1e6:.0f} MB",
+        f"{r:.2f}x the file", "<= 3x", r <= 3 and rss_bytes / file_bytes <= 3)
+
+    print(f"Machine: {nproc} cores, {cpu_model()}. Command: `{command}`.\n")
+    print("| hot path | ours | peer | figure | goal | |")
+    print("|---|---|---|---|---|---|")
+    print("\n".join(rows))
+
+
+main()
