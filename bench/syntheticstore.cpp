@@ -76,8 +76,7 @@ CSyntheticStore::CSyntheticStore(const CStoreShape& shape, const std::string& fi
     for (int i = 0; i < shape.sites; ++i)
         m_database->AddSite(MakeSite(i, random));
 
-    for (const auto& [text, entry] : m_database->Words())
-        entry->m_sites.Normalize();
+    IndexSites(m_database->Sites());
 
     std::vector<CSite*> order;
     for (const auto& site : m_database->Sites())
@@ -106,6 +105,21 @@ CSyntheticStore::CSyntheticStore(const CStoreShape& shape, const std::string& fi
 
 CSyntheticStore::~CSyntheticStore() {
     m_categories.reset(); // the hierarchy refers to the database's sites
+}
+
+// Visiting the sites in URL order appends each word's sites already sorted, as the loader does.
+void CSyntheticStore::IndexSites(const std::vector<std::unique_ptr<CSite>>& sites) {
+    std::vector<CSite*> byUrl;
+    for (const auto& site : sites)
+        byUrl.push_back(site.get());
+    std::stable_sort(byUrl.begin(), byUrl.end(),
+                     [](const CSite* a, const CSite* b) { return a->m_url < b->m_url; });
+    for (CSite* site : byUrl) {
+        for (const auto& [text, entry] : site->m_words)
+            entry->m_sites.AppendUnsorted(site);
+    }
+    for (const auto& [text, entry] : m_database->Words())
+        entry->m_sites.Normalize();
 }
 
 std::string CSyntheticStore::SiteUrl(int number) {
@@ -142,11 +156,9 @@ std::unique_ptr<CSite> CSyntheticStore::MakeSite(int number, CRandom& random) {
     }
     std::sort(entries.begin(), entries.end(),
               [](const CWordEntry* a, const CWordEntry* b) { return a->m_text < b->m_text; });
-    for (CWordEntry* entry : entries) {
-        // Sorted once every site is made, as the loader does.
-        entry->m_sites.AppendUnsorted(site.get());
+    // The entries learn of their sites once every site is made (IndexSites).
+    for (CWordEntry* entry : entries)
         site->AddWord(entry);
-    }
 
     for (int l = 0; l < m_shape.linksPerSite; ++l) {
         std::string linkUrl;
@@ -169,6 +181,6 @@ CSite* CSyntheticStore::AddNewPage(std::uint64_t seed) {
     CSite* site =
         m_database->AddSite(MakeSite(m_shape.sites + static_cast<int>(seed % 1000), random));
     for (const auto& [text, entry] : site->m_words)
-        entry->m_sites.Normalize();
+        entry->AddSite(site);
     return site;
 }

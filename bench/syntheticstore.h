@@ -55,6 +55,7 @@ private:
 
     std::unique_ptr<CSite> MakeSite(int number, CRandom& random);
     int ZipfRank(CRandom& random) const;
+    void IndexSites(const std::vector<std::unique_ptr<CSite>>& sites);
 
     CStoreShape m_shape;
     std::vector<double> m_zipfCdf;

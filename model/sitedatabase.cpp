@@ -6,6 +6,7 @@
 #include "model/site.h"
 #include "model/wordentry.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <utility>
 
@@ -124,9 +125,29 @@ std::string CSiteDatabase::SetAsideNotice() const {
 
 CSiteDatabase::LoadResult CSiteDatabase::Load(std::string_view bytes) {
     const LoadResult result = LoadRecords(bytes);
+    IndexLoadedSites();
+    return result;
+}
+
+// Fills every word entry's m_sites from the sites' m_words at once. A popular word is carried
+// by nearly every site: visiting the sites in URL order appends each entry's sites already
+// sorted, where adding them in file order would sort every entry again and again. Of sites
+// with the same URL the later one in the file is kept, as one AddSite after another does.
+void CSiteDatabase::IndexLoadedSites() {
+    std::vector<CSite*> byUrl;
+    byUrl.reserve(m_sites.size());
+    for (const auto& site : m_sites) {
+        if (site)
+            byUrl.push_back(site.get());
+    }
+    std::stable_sort(byUrl.begin(), byUrl.end(),
+                     [](const CSite* a, const CSite* b) { return a->m_url < b->m_url; });
+    for (CSite* site : byUrl) {
+        for (const auto& [text, entry] : site->m_words)
+            entry->m_sites.AppendUnsorted(site);
+    }
     for (auto& [text, entry] : m_words)
         entry->m_sites.Normalize();
-    return result;
 }
 
 CSiteDatabase::LoadResult CSiteDatabase::LoadRecords(std::string_view bytes) {
@@ -214,8 +235,7 @@ bool CSiteDatabase::LoadSite(CBinaryReader& reader) {
         text.assign(word);
         ToUpperAscii(text);
         if (CWordEntry* entry = FindOrMakeWord(text)) {
-            // Sorted once the whole file is read (a popular word has a site in every record).
-            entry->m_sites.AppendUnsorted(site.get());
+            // The entry learns of the site once the whole file is read (IndexLoadedSites).
             site->m_words.emplace(text, entry);
         }
     }

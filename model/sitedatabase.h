@@ -73,6 +73,7 @@ private:
     void Clear();
     LoadResult Load(std::string_view bytes);
     LoadResult LoadRecords(std::string_view bytes);
+    void IndexLoadedSites();
     bool LoadWords(CBinaryReader& reader);
     bool LoadSite(CBinaryReader& reader);
     // Renames the damaged file aside; asideName receives the new name (empty when there was
