@@ -41,8 +41,15 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kKillTrials = 50;
+// Large enough that a save takes several milliseconds; smaller under the sanitizers, which make
+// every load and dump many times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSites = 2500;
+constexpr int kCategories = 400;
+#else
 constexpr int kSites = 15000;
 constexpr int kCategories = 1500;
+#endif
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -368,9 +375,16 @@ TEST(CrashSafeSave, FullDiskKeepsOldUrlDatabaseAndSaysSo) {
     const int status = child.Wait();
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 4) << "the save claimed success";
-    const std::string messages = child.Messages();
+    // One message; which one depends on the write that meets the limit: a record's
+    // ("Error writing meta-data to URL database.") or, for a file short enough to be written
+    // in one block, the final one ("Error writing url database NAME; the previous file is
+    // kept.").
+    std::string messages = child.Messages();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 1) << messages;
     EXPECT_EQ(messages.rfind("Error writing ", 0), 0u) << messages;
-    EXPECT_NE(messages.find("URL database"), std::string::npos) << messages;
+    std::transform(messages.begin(), messages.end(), messages.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    EXPECT_NE(messages.find("url database"), std::string::npos) << messages;
     EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(OtherFiles(home.Path(), {"urls.wfx"}), std::vector<std::string>{});
 }
