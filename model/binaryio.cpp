@@ -1,9 +1,13 @@
 #include "model/binaryio.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +34,35 @@ std::string DirectoryOf(const std::string& path) {
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The process id in a temporary file name "NAME.tmp-PID-N" after its prefix, or 0.
+pid_t TemporaryFileOwner(const char* rest) {
+    char* end = nullptr;
+    const long pid = std::strtol(rest, &end, 10);
+    if (end == rest || *end != '-' || pid <= 0 || !std::isdigit(static_cast<unsigned char>(end[1])))
+        return 0;
+    return static_cast<pid_t>(pid);
+}
+
+// A save killed before its rename leaves its temporary file behind. Those of processes that no
+// longer run are removed; a process we may not signal (another user's) counts as running.
+void RemoveStaleTemporaries(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const std::string prefix =
+        (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp-";
+    DIR* dir = ::opendir(DirectoryOf(path).c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0)
+            continue;
+        const pid_t owner = TemporaryFileOwner(entry->d_name + prefix.size());
+        if (owner == 0 || owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;
+        ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
 }
 } // namespace
 
@@ -183,6 +216,7 @@ bool CAtomicFile::Commit() {
         ::fsync(dirFd);
         ::close(dirFd);
     }
+    RemoveStaleTemporaries(m_path);
     return true;
 }
 

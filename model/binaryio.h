@@ -73,6 +73,8 @@ public:
     bool Failed() const { return m_writeFailed; }
 
     // Flushes, syncs and renames over the target. False (and the old file kept) on failure.
+    // After a rename, temporary files of the target left by saves of processes that no longer
+    // run (killed before their rename) are removed.
     bool Commit();
     // Drops the temporary file; the target is left as it was.
     void Abort();

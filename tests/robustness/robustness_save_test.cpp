@@ -3,6 +3,7 @@
 // (RLIMIT_FSIZE), and a Home folder the program may not write to. Every time the file on disk
 // must be the old one or the new one, whole, as the built wayfold-dump reads it.
 
+#include "model/binaryio.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/errorreport.h"
@@ -131,6 +132,7 @@ public:
     }
 
     bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
     // Waits up to timeoutMs for the next mark; 0 when none came.
     char NextMark(int timeoutMs = 60000) {
         pollfd fd{m_markFd, POLLIN, 0};
@@ -285,19 +287,23 @@ void KillSavesAtRandom(const std::string& folder, const std::string& fileName,
         0, std::chrono::duration_cast<std::chrono::microseconds>(window).count());
     for (int trial = 0; trial < kKillTrials; ++trial) {
         const std::string before = ReadFile(path);
+        pid_t killed = -1;
         {
             CChild child(saveNext);
             EXPECT_TRUE(child.Started());
+            killed = child.Pid();
             EXPECT_EQ(child.NextMark(), 'S') << "trial " << trial;
             std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
             child.Kill();
             child.Wait();
         }
+        // Only temporary files may be left, and the one of this child tells that the kill came
+        // in the middle of its write.
         const std::vector<std::string> leftovers = OtherFiles(folder, {fileName});
-        tally.interrupted += leftovers.empty() ? 0 : 1;
         for (const std::string& name : leftovers) {
             EXPECT_EQ(name.rfind(fileName + ".tmp-", 0), 0u) << name;
-            fs::remove(folder + "/" + name);
+            if (name.rfind(fileName + ".tmp-" + std::to_string(killed) + "-", 0) == 0)
+                ++tally.interrupted;
         }
 
         const DumpResult dump = Dump(path);
@@ -313,6 +319,17 @@ void KillSavesAtRandom(const std::string& folder, const std::string& fileName,
             ASSERT_EQ(countRecords(dump), records) << "trial " << trial;
         }
     }
+
+    // A save that runs to its end clears the temporary files the killed ones left.
+    {
+        CChild child(saveNext);
+        EXPECT_EQ(child.NextMark(), 'S');
+        EXPECT_EQ(child.NextMark(), 'D');
+        EXPECT_EQ(child.Wait(), 0);
+    }
+    EXPECT_EQ(OtherFiles(folder, {fileName}), std::vector<std::string>{});
+    const DumpResult last = Dump(path);
+    EXPECT_EQ(countRecords(last), records + 1);
     std::printf("%s: %d kills, old file %d times, new file %d times, %d inside the write "
                 "(save takes %lld ms)\n",
                 fileName.c_str(), kKillTrials, tally.old, tally.replaced, tally.interrupted,
@@ -346,6 +363,35 @@ TEST(CrashSafeSave, KilledCategorySaveLeavesOldOrNewFileWhole) {
     EXPECT_GT(tally.old, 0);
     EXPECT_GT(tally.replaced, 0);
     EXPECT_GT(tally.interrupted, 0);
+}
+
+// Temporary files of saves killed before their rename are cleared by the next save of the same
+// file, but never those of a process that still runs, nor files of other names.
+TEST(CrashSafeSave, SaveRemovesTemporaryFilesOfKilledSavesOnly) {
+    CTempDir home;
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = "urls.wfx.tmp-" + std::to_string(gone) + "-3";
+    const std::string running = "urls.wfx.tmp-" + std::to_string(::getppid()) + "-0";
+    const std::vector<std::string> others{running, "urls.wfx.tmp-notes",
+                                          "cats.wfx.tmp-" + std::to_string(gone) + "-0"};
+    for (const std::string& name : others)
+        std::ofstream(home.File(name)) << "x";
+    std::ofstream(home.File(dead)) << "half a file";
+
+    CAtomicFile file;
+    ASSERT_TRUE(file.Open(home.File("urls.wfx")));
+    ASSERT_TRUE(file.WriteInt32(1));
+    ASSERT_TRUE(file.Commit());
+
+    std::vector<std::string> expected = others;
+    expected.push_back("urls.wfx");
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::string> names = OtherFiles(home.Path(), {});
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, expected);
 }
 
 // The child may write files of at most `bytes` bytes; a longer write fails (EFBIG) as on a
