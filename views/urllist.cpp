@@ -85,6 +85,19 @@ CUrlList::~CUrlList() {
 
 // ---- building -------------------------------------------------------------------------------
 
+namespace {
+// A damaged hierarchy may list a category under many parents, and following every listing can
+// multiply the items without end (a chain whose categories each list the next two gives
+// Fibonacci many). One build, or one insertion, makes at most two items per category and this
+// many more.
+constexpr int kExtraCategoryItems = 10000;
+int g_categoryItemsLeft = 0;
+
+int CategoryItemBudget(const CCategoryTree* categories) {
+    return kExtraCategoryItems + 2 * (categories ? categories->SlotCount() : 0);
+}
+} // namespace
+
 void CUrlList::showEvent(QShowEvent* event) {
     QTreeWidget::showEvent(event);
     Build();
@@ -115,6 +128,7 @@ void CUrlList::Build() {
     InsertAllSorted(m_sitesRoot, siteItems);
     std::vector<QTreeWidgetItem*> categoryItems;
     std::vector<const CCategory*> path;
+    g_categoryItemsLeft = CategoryItemBudget(categories);
     for (int slot = 0; slot < categories->SlotCount(); ++slot) {
         CCategory* category = categories->CategoryAt(slot);
         if (category != nullptr && category->m_parent < 0) {
@@ -178,6 +192,7 @@ void CUrlList::InsertCategory(CCategory* parent, CCategory* category) {
     if (!m_built || category == nullptr) {
         return;
     }
+    g_categoryItemsLeft = CategoryItemBudget(Categories());
     std::vector<const CCategory*> path;
     if (parent == nullptr) {
         InsertCategoryItem(m_categoriesRoot, category, path);
@@ -198,10 +213,12 @@ void CUrlList::InsertCategoryItem(CLogItem* parentItem, CCategory* category,
 }
 
 CLogItem* CUrlList::MakeCategoryItem(CCategory* category, std::vector<const CCategory*>& path) {
-    // A damaged hierarchy may hold a loop of children; each category shows once per branch.
-    if (std::find(path.begin(), path.end(), category) != path.end()) {
+    // A damaged hierarchy may hold a loop of children; each category shows once per branch, and
+    // the items are bounded (above).
+    if (std::find(path.begin(), path.end(), category) != path.end() || g_categoryItemsLeft <= 0) {
         return nullptr;
     }
+    --g_categoryItemsLeft;
     auto* item = new CLogItem(CLogItem::kCategory, category);
     item->SetImages(11, 12);
     std::vector<QTreeWidgetItem*> children;
