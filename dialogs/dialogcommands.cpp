@@ -118,11 +118,13 @@ bool CDialogCommands::EditSiteProperties(CMainFrame& frame, CSite* site, QWidget
         return false;
     site->m_annotation = dialog.Annotation();
     site->m_title = dialog.Title();
-    // The URL map and the word entries follow a visited site's new URL.
+    // The URL map and the word entries follow a visited site's new URL; a link site just
+    // takes it.
     if (!database->RekeySite(site, dialog.Url()))
         site->m_url = dialog.Url();
     site->m_hidden = dialog.Hidden() ? 1 : 0;
     database->SetModified();
+    site->m_label = frame.SiteLabelText(*site, true);
     if (CUrlList* logBook = frame.LogBook())
         logBook->UpdateSiteImages(site);
     frame.Refresh();

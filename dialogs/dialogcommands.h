@@ -35,9 +35,10 @@ public:
     // "Settings" of the log book's "CATEGORIES" menu: the categorizer settings dialog on the
     // frame's weights; on OK they are stored and written. Nothing without a main frame.
     static void CategorizerSettings(QWidget* parent);
-    // The site properties dialog for the site; on OK its annotation, title, URL (re-keyed in
-    // the database) and hidden flag are replaced, its log-book entry is updated and the views
-    // are refreshed. Returns whether the site was changed.
+    // The site properties dialog for the site, shared by the search, the map and the log book;
+    // on OK its annotation, title, URL (re-keyed in the database) and hidden flag are replaced,
+    // its log-book label and pictures are updated and the views are refreshed. Returns whether
+    // the site was changed; nothing without a site, database or hierarchy.
     static bool EditSiteProperties(CMainFrame& frame, CSite* site, QWidget* parent);
 
     QAction* SearchAction() const { return m_searchAction; }

@@ -1,6 +1,6 @@
 #include "views/korvoview.h"
 
-#include "dialogs/sitepropertiesdlg.h"
+#include "dialogs/dialogcommands.h"
 #include "model/categorytree.h"
 #include "model/errorreport.h"
 #include "model/maprelaxation.h"
@@ -613,24 +613,7 @@ void CKorvoView::RunCommand(int command) {
 }
 
 void CKorvoView::OnProperties() {
-    CSite* site = m_menuSite;
-    CSiteDatabase* database = m_frame.Database();
-    CCategoryTree* categories = m_frame.CategoryTree();
-    if (!site || !database || !categories)
-        return;
-    CSitePropertiesDlg dialog(*site, *database, *categories, this);
-    if (dialog.exec() == QDialog::Accepted) {
-        site->m_annotation = dialog.Annotation();
-        site->m_title = dialog.Title();
-        // The URL map and the word entries follow a visited site's new URL.
-        if (!database->RekeySite(site, dialog.Url()))
-            site->m_url = dialog.Url();
-        site->m_hidden = dialog.Hidden() ? 1 : 0;
-        database->SetModified();
-        if (CUrlList* logBook = m_frame.LogBook())
-            logBook->UpdateSiteImages(site);
-        m_frame.Refresh();
-    }
+    CDialogCommands::EditSiteProperties(m_frame, m_menuSite, this);
     m_menuSite = nullptr;
     m_menuParent = nullptr;
 }

@@ -2,7 +2,6 @@
 
 #include "dialogs/categorypropertiesdlg.h"
 #include "dialogs/dialogcommands.h"
-#include "dialogs/sitepropertiesdlg.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/site.h"
@@ -866,27 +865,9 @@ void CUrlList::OnFocusCategory(CLogItem* item) {
 }
 
 void CUrlList::OnSiteProperties(CLogItem* item) {
-    CSiteDatabase* database = Database();
-    CCategoryTree* categories = Categories();
-    CSite* site = item->Site();
-    if (database == nullptr || categories == nullptr) {
-        return;
+    if (MainFrame() != nullptr) {
+        CDialogCommands::EditSiteProperties(*MainFrame(), item->Site(), this);
     }
-    CSitePropertiesDlg dialog(*site, *database, *categories, this);
-    if (dialog.exec() != QDialog::Accepted) {
-        return;
-    }
-    site->m_annotation = dialog.Annotation();
-    site->m_title = dialog.Title();
-    // The URL map and the word entries follow the new URL; a link site just takes it.
-    if (!database->RekeySite(site, dialog.Url())) {
-        site->m_url = dialog.Url();
-    }
-    site->m_hidden = dialog.Hidden() ? 1 : 0;
-    database->SetModified();
-    site->m_label = MainFrame()->SiteLabelText(*site, true);
-    UpdateSiteImages(site);
-    Refresh();
 }
 
 void CUrlList::OnCategoryRenamed() {
