@@ -1,12 +1,11 @@
 #include "model/binaryio.h"
+#include "tests/model/storetestfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,39 +14,6 @@
 namespace {
 namespace fs = std::filesystem;
 
-class Folder {
-public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "wayfold-io-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            ADD_FAILURE() << "no temporary folder";
-        m_path = pattern;
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path m_path;
-};
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 } // namespace
 
 TEST(BinaryReader, ReadsLittleEndianIntegersAndStopsAtTheEnd) {
@@ -98,7 +64,7 @@ TEST(BinaryReader, CountFitsRefusesCountsTheBytesCannotHold) {
 }
 
 TEST(ReadWholeFile, TellsMissingFromUnreadableAndReadsLargeFiles) {
-    Folder folder;
+    CTestFolder folder;
     std::string bytes = "old";
     EXPECT_EQ(ReadWholeFile(folder.File("none"), bytes), ReadResult::Missing);
     EXPECT_TRUE(bytes.empty());
@@ -108,26 +74,26 @@ TEST(ReadWholeFile, TellsMissingFromUnreadableAndReadsLargeFiles) {
     std::string large(300000, '\0');
     for (std::size_t i = 0; i < large.size(); ++i)
         large[i] = static_cast<char>(i * 7);
-    Write(folder.File("large"), large);
+    WriteFileBytes(folder.File("large"), large);
     ASSERT_EQ(ReadWholeFile(folder.File("large"), bytes), ReadResult::Ok);
     EXPECT_EQ(bytes, large);
-    Write(folder.File("empty"), "");
+    WriteFileBytes(folder.File("empty"), "");
     ASSERT_EQ(ReadWholeFile(folder.File("empty"), bytes), ReadResult::Ok);
     EXPECT_TRUE(bytes.empty());
 }
 
 TEST(AtomicFile, CommitReplacesTheFileAndLeavesNoTemporaryFile) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("data.wfx");
-    Write(path, "old contents");
+    WriteFileBytes(path, "old contents");
     ::chmod(path.c_str(), 0600);
     CAtomicFile file;
     ASSERT_TRUE(file.Open(path));
     EXPECT_TRUE(file.WriteInt32(-2));
     EXPECT_TRUE(file.WriteString("ab"));
-    EXPECT_EQ(Bytes(path), "old contents"); // nothing visible before the commit
+    EXPECT_EQ(FileBytes(path), "old contents"); // nothing visible before the commit
     ASSERT_TRUE(file.Commit());
-    EXPECT_EQ(Bytes(path), std::string("\xfe\xff\xff\xff\x02\0\0\0ab", 10));
+    EXPECT_EQ(FileBytes(path), std::string("\xfe\xff\xff\xff\x02\0\0\0ab", 10));
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"data.wfx"});
     struct stat info;
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
@@ -135,9 +101,9 @@ TEST(AtomicFile, CommitReplacesTheFileAndLeavesNoTemporaryFile) {
 }
 
 TEST(AtomicFile, AbortOrDestructionKeepsTheOldFile) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("data.wfx");
-    Write(path, "old");
+    WriteFileBytes(path, "old");
     {
         CAtomicFile file;
         ASSERT_TRUE(file.Open(path));
@@ -150,12 +116,12 @@ TEST(AtomicFile, AbortOrDestructionKeepsTheOldFile) {
         file.Abort();
         EXPECT_FALSE(file.Commit());
     }
-    EXPECT_EQ(Bytes(path), "old");
+    EXPECT_EQ(FileBytes(path), "old");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"data.wfx"});
 }
 
 TEST(AtomicFile, OpenFailsWhereNoFileCanBeMade) {
-    Folder folder;
+    CTestFolder folder;
     CAtomicFile file;
     EXPECT_FALSE(file.Open(folder.File("no-such-dir/data.wfx")));
     EXPECT_FALSE(file.IsOpen());
@@ -166,22 +132,22 @@ TEST(AtomicFile, OpenFailsWhereNoFileCanBeMade) {
 TEST(AtomicFile, UnwritableDirectoryKeepsTheOldFile) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "permissions do not bind the superuser";
-    Folder folder;
+    CTestFolder folder;
     const std::string dir = folder.File("ro");
     fs::create_directory(dir);
     const std::string path = dir + "/data.wfx";
-    Write(path, "old");
+    WriteFileBytes(path, "old");
     ::chmod(dir.c_str(), 0500);
     CAtomicFile file;
     EXPECT_FALSE(file.Open(path));
     ::chmod(dir.c_str(), 0700);
-    EXPECT_EQ(Bytes(path), "old");
+    EXPECT_EQ(FileBytes(path), "old");
 }
 
 TEST(AtomicFile, AFailingWriteFailsTheCommitAndKeepsTheOldFile) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("data.wfx");
-    Write(path, "old");
+    WriteFileBytes(path, "old");
     CAtomicFile file;
     ASSERT_TRUE(file.Open(path));
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -199,21 +165,21 @@ TEST(AtomicFile, AFailingWriteFailsTheCommitAndKeepsTheOldFile) {
     EXPECT_FALSE(written);
     EXPECT_FALSE(later);
     EXPECT_FALSE(committed);
-    EXPECT_EQ(Bytes(path), "old");
+    EXPECT_EQ(FileBytes(path), "old");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"data.wfx"});
 }
 
 TEST(SetAsideDamagedFile, RenamesToDamagedThenNumbers) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
-    Write(path, "one");
+    WriteFileBytes(path, "one");
     EXPECT_EQ(SetAsideDamagedFile(path), path + ".damaged");
-    Write(path, "two");
+    WriteFileBytes(path, "two");
     EXPECT_EQ(SetAsideDamagedFile(path), path + ".damaged.2");
-    Write(path, "three");
+    WriteFileBytes(path, "three");
     EXPECT_EQ(SetAsideDamagedFile(path), path + ".damaged.3");
-    EXPECT_EQ(Bytes(path + ".damaged"), "one");
-    EXPECT_EQ(Bytes(path + ".damaged.2"), "two");
-    EXPECT_EQ(Bytes(path + ".damaged.3"), "three");
+    EXPECT_EQ(FileBytes(path + ".damaged"), "one");
+    EXPECT_EQ(FileBytes(path + ".damaged.2"), "two");
+    EXPECT_EQ(FileBytes(path + ".damaged.3"), "three");
     EXPECT_EQ(SetAsideDamagedFile(path), ""); // nothing left to rename
 }

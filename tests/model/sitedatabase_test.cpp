@@ -4,6 +4,7 @@
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "model/wordentry.h"
+#include "tests/model/storetestfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -11,88 +12,33 @@
 #include <csignal>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
 
 namespace {
-namespace fs = std::filesystem;
-
-class Folder {
-public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "wayfold-store-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            ADD_FAILURE() << "no temporary folder";
-        m_path = pattern;
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path m_path;
-};
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-class Recorder {
-public:
-    Recorder() {
-        m_previous =
-            SetErrorHandler([this](const std::string& text, bool) { m_messages.push_back(text); });
-    }
-    ~Recorder() { SetErrorHandler(m_previous); }
-    std::vector<std::string> m_messages;
-
-private:
-    ErrorHandler m_previous;
-};
-
 // The file layout, spelled out independently of the code under test.
-std::string I(std::int32_t v) {
-    const auto u = static_cast<std::uint32_t>(v);
-    return {char(u & 0xff), char((u >> 8) & 0xff), char((u >> 16) & 0xff), char(u >> 24)};
-}
-std::string S(const std::string& text) {
-    return I(static_cast<std::int32_t>(text.size())) + text;
-}
 std::string WordRecord(const std::string& text, int x, int y, int count) {
-    return S(text) + I(x) + I(y) + I(count);
+    return StringBytes(text) + Int32Bytes(x) + Int32Bytes(y) + Int32Bytes(count);
 }
 std::string LinkRecord(const std::string& url, const std::string& title,
                        const std::string& annotation, int hidden, int x, int y) {
-    return I(int(url.size())) + I(int(title.size())) + I(int(annotation.size())) + I(hidden) +
-           I(x) + I(y) + url + title + annotation;
+    return Int32Bytes(int(url.size())) + Int32Bytes(int(title.size())) +
+           Int32Bytes(int(annotation.size())) + Int32Bytes(hidden) + Int32Bytes(x) + Int32Bytes(y) +
+           url + title + annotation;
 }
 std::string SiteRecord(const std::string& url, const std::string& title,
                        const std::string& annotation, int visited, int hidden, int x, int y,
                        int time, const std::vector<std::string>& words,
                        const std::vector<std::string>& links) {
-    std::string record = I(int(url.size())) + I(int(title.size())) + I(int(annotation.size())) +
-                         I(int(links.size())) + I(visited) + I(hidden) + I(x) + I(y) + I(time) +
-                         url + title + annotation + I(int(words.size()));
+    std::string record = Int32Bytes(int(url.size())) + Int32Bytes(int(title.size())) +
+                         Int32Bytes(int(annotation.size())) + Int32Bytes(int(links.size())) +
+                         Int32Bytes(visited) + Int32Bytes(hidden) + Int32Bytes(x) + Int32Bytes(y) +
+                         Int32Bytes(time) + url + title + annotation +
+                         Int32Bytes(int(words.size()));
     for (const auto& word : words)
-        record += S(word);
+        record += StringBytes(word);
     for (const auto& link : links)
         record += link;
     return record;
@@ -100,8 +46,8 @@ std::string SiteRecord(const std::string& url, const std::string& title,
 
 // A small file as another tool would write it: two words, three sites, links, odd positions.
 std::string HandMadeFile() {
-    return I(1) + I(3) + WordRecord("ALPHA", 10, 20, 3) + WordRecord("Q", 1, 1, 1) +
-           WordRecord("BETA", -4, 2100, 1) + I(3) +
+    return Int32Bytes(1) + Int32Bytes(3) + WordRecord("ALPHA", 10, 20, 3) +
+           WordRecord("Q", 1, 1, 1) + WordRecord("BETA", -4, 2100, 1) + Int32Bytes(3) +
            SiteRecord("http://a/", "Site A", "<NONE>", 1, 0, -7, 2500, 1700000000,
                       {"ALPHA", "BETA", "X"},
                       {LinkRecord("http://b/", " ", "<NONE>", 1, -7, 3),
@@ -122,28 +68,28 @@ void GiveWord(CSiteDatabase& db, CSite* site, const std::string& text) {
 } // namespace
 
 TEST(SiteDatabase, MissingFileIsEmptyAndFirstSaveWritesVersionAndZeroCounts) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
     {
-        Recorder errors;
+        CErrorRecorder errors;
         CSiteDatabase db;
         EXPECT_TRUE(db.Open(path));
         EXPECT_TRUE(db.Sites().empty());
         EXPECT_EQ(db.Version(), 1);
-        EXPECT_TRUE(errors.m_messages.empty());
+        EXPECT_TRUE(errors.Messages().empty());
     }
-    EXPECT_EQ(Bytes(path), I(1) + I(0) + I(0));
+    EXPECT_EQ(FileBytes(path), Int32Bytes(1) + Int32Bytes(0) + Int32Bytes(0));
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
 }
 
 TEST(SiteDatabase, NeverOpenedDatabaseWritesNothing) {
-    Folder folder;
+    CTestFolder folder;
     { CSiteDatabase db; }
     EXPECT_TRUE(folder.Names().empty());
 }
 
 TEST(SiteDatabase, SaveWritesTheLayoutByteForByte) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
     {
         CSiteDatabase db;
@@ -174,22 +120,23 @@ TEST(SiteDatabase, SaveWritesTheLayoutByteForByte) {
         ASSERT_TRUE(db.Save());
     }
     const std::string expected =
-        I(1) + I(2) + WordRecord("ALPHA", 10, 20, 2) + WordRecord("BETA", 30, 40, 1) + I(2) +
+        Int32Bytes(1) + Int32Bytes(2) + WordRecord("ALPHA", 10, 20, 2) +
+        WordRecord("BETA", 30, 40, 1) + Int32Bytes(2) +
         SiteRecord("http://a/", "title http://a/", "my note", 1, 0, 5, 1995, 1700000000,
                    {"ALPHA", "BETA"}, {LinkRecord("http://l/", " ", "<NONE>", 1, -7, 3)}) +
         SiteRecord("http://b/", "", "<NONE>", 1, 1, 0, 7, 1600000000, {}, {});
-    EXPECT_EQ(Bytes(path), expected);
+    EXPECT_EQ(FileBytes(path), expected);
 }
 
 TEST(SiteDatabase, LoadsAHandMadeFileWithClampsAndDroppedShortWords) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
-    Write(path, HandMadeFile());
-    Recorder errors;
+    WriteFileBytes(path, HandMadeFile());
+    CErrorRecorder errors;
     CSiteDatabase db;
     const auto before = static_cast<std::int32_t>(std::time(nullptr));
     ASSERT_TRUE(db.OpenReadOnly(path));
-    EXPECT_TRUE(errors.m_messages.empty());
+    EXPECT_TRUE(errors.Messages().empty());
 
     ASSERT_EQ(db.Words().size(), 2u);
     EXPECT_FALSE(db.HasWord("Q"));
@@ -244,9 +191,9 @@ TEST(SiteDatabase, LoadsAHandMadeFileWithClampsAndDroppedShortWords) {
 }
 
 TEST(SiteDatabase, SaveAndReloadKeepEverythingButLinkTimes) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
-    Write(path, HandMadeFile());
+    WriteFileBytes(path, HandMadeFile());
     {
         CSiteDatabase db;
         ASSERT_TRUE(db.Open(path));
@@ -255,12 +202,12 @@ TEST(SiteDatabase, SaveAndReloadKeepEverythingButLinkTimes) {
     // loader mends (clamped positions, dropped one-letter words).
     CSiteDatabase first;
     ASSERT_TRUE(first.OpenReadOnly(path));
-    const std::string saved = Bytes(path);
+    const std::string saved = FileBytes(path);
     {
         CSiteDatabase again;
         ASSERT_TRUE(again.Open(path));
     }
-    EXPECT_EQ(Bytes(path), saved);
+    EXPECT_EQ(FileBytes(path), saved);
 
     CSiteDatabase second;
     ASSERT_TRUE(second.OpenReadOnly(path));
@@ -300,7 +247,7 @@ TEST(SiteDatabase, SaveAndReloadKeepEverythingButLinkTimes) {
 }
 
 TEST(SiteDatabase, HasWordNeverAddsButFindOrMakeDoes) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
     {
         CSiteDatabase db;
@@ -316,10 +263,10 @@ TEST(SiteDatabase, HasWordNeverAddsButFindOrMakeDoes) {
         EXPECT_LE(word->m_x, 1980);
         EXPECT_EQ(db.FindOrMakeWord("go"), word);
     }
-    const std::string bytes = Bytes(path);
+    const std::string bytes = FileBytes(path);
     ASSERT_EQ(bytes.size(), 30u);
-    EXPECT_EQ(bytes.substr(0, 14), I(1) + I(1) + S("GO"));
-    EXPECT_EQ(bytes.substr(22), I(1) + I(0)); // count 1, no sites
+    EXPECT_EQ(bytes.substr(0, 14), Int32Bytes(1) + Int32Bytes(1) + StringBytes("GO"));
+    EXPECT_EQ(bytes.substr(22), Int32Bytes(1) + Int32Bytes(0)); // count 1, no sites
 }
 
 TEST(SiteDatabase, RemovingTheLastSiteOfAWordRemovesTheWord) {
@@ -410,7 +357,7 @@ TEST(SiteDatabase, RekeySiteMovesUrlMapAndWordEntries) {
 }
 
 TEST(SiteDatabase, TextsAboveTheLimitAreCutSoTheFileStaysReadable) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
     const std::string longTitle(9000, 't');
     {
@@ -419,13 +366,13 @@ TEST(SiteDatabase, TextsAboveTheLimitAreCutSoTheFileStaysReadable) {
         CSite* site = MakeSite(db, std::string(8191, 'u'));
         site->m_title = longTitle;
     }
-    Recorder errors;
+    CErrorRecorder errors;
     CSiteDatabase db;
     ASSERT_TRUE(db.OpenReadOnly(path));
     ASSERT_EQ(db.Sites().size(), 1u);
     EXPECT_EQ(db.Sites()[0]->m_url.size(), 8191u);
     EXPECT_EQ(db.Sites()[0]->m_title, longTitle.substr(0, 8191));
-    EXPECT_TRUE(errors.m_messages.empty());
+    EXPECT_TRUE(errors.Messages().empty());
 }
 
 // ---- damaged files ----
@@ -438,34 +385,45 @@ struct DamageCase {
 };
 
 std::vector<DamageCase> DamageCases() {
-    const std::string head = I(1) + I(1) + WordRecord("ALPHA", 1, 2, 1);
+    const std::string head = Int32Bytes(1) + Int32Bytes(1) + WordRecord("ALPHA", 1, 2, 1);
     const std::string goodSite =
         SiteRecord("http://g/", "good", "<NONE>", 1, 0, 1, 1, 5, {"ALPHA"}, {});
-    const std::string nine = I(9) + I(4) + I(6) + I(0) + I(1) + I(0) + I(1) + I(1) + I(5);
+    const std::string nine = Int32Bytes(9) + Int32Bytes(4) + Int32Bytes(6) + Int32Bytes(0) +
+                             Int32Bytes(1) + Int32Bytes(0) + Int32Bytes(1) + Int32Bytes(1) +
+                             Int32Bytes(5);
     return {
         {"empty file", "", 0},
-        {"huge word count", I(1) + I(0x7fffffff), 0},
-        {"negative word count", I(1) + I(-1) + I(0), 0},
-        {"huge site count", head + I(0x7fffffff) + goodSite, 0},
-        {"negative site count", head + I(-2), 0},
-        {"negative url length", head + I(2) + goodSite + I(-1) + nine.substr(4), 1},
-        {"url length past the end", head + I(2) + goodSite + I(1000) + nine.substr(4), 1},
+        {"huge word count", Int32Bytes(1) + Int32Bytes(0x7fffffff), 0},
+        {"negative word count", Int32Bytes(1) + Int32Bytes(-1) + Int32Bytes(0), 0},
+        {"huge site count", head + Int32Bytes(0x7fffffff) + goodSite, 0},
+        {"negative site count", head + Int32Bytes(-2), 0},
+        {"negative url length", head + Int32Bytes(2) + goodSite + Int32Bytes(-1) + nine.substr(4),
+         1},
+        {"url length past the end",
+         head + Int32Bytes(2) + goodSite + Int32Bytes(1000) + nine.substr(4), 1},
         {"title above the limit",
-         head + I(1) + I(1) + I(8192) + nine.substr(8) + "u" + std::string(8192, 't') + "<NONE>" +
-             I(0),
+         head + Int32Bytes(1) + Int32Bytes(1) + Int32Bytes(8192) + nine.substr(8) + "u" +
+             std::string(8192, 't') + "<NONE>" + Int32Bytes(0),
          0},
         {"huge site word count",
-         head + I(2) + goodSite + nine + "http://x" + "titl" + "<NONE>" + I(0x40000000), 1},
+         head + Int32Bytes(2) + goodSite + nine + "http://x" + "titl" + "<NONE>" +
+             Int32Bytes(0x40000000),
+         1},
         {"huge link count",
-         head + I(2) + goodSite + I(9) + I(4) + I(6) + I(0x7ffffff0) + I(1) + I(0) + I(1) + I(1) +
-             I(5) + "http://x" + "titl" + "<NONE>" + I(0),
+         head + Int32Bytes(2) + goodSite + Int32Bytes(9) + Int32Bytes(4) + Int32Bytes(6) +
+             Int32Bytes(0x7ffffff0) + Int32Bytes(1) + Int32Bytes(0) + Int32Bytes(1) +
+             Int32Bytes(1) + Int32Bytes(5) + "http://x" + "titl" + "<NONE>" + Int32Bytes(0),
          1},
         {"negative link count",
-         head + I(2) + goodSite + I(9) + I(4) + I(6) + I(-3) + I(1) + I(0) + I(1) + I(1) + I(5) +
-             "http://x" + "titl" + "<NONE>" + I(0),
+         head + Int32Bytes(2) + goodSite + Int32Bytes(9) + Int32Bytes(4) + Int32Bytes(6) +
+             Int32Bytes(-3) + Int32Bytes(1) + Int32Bytes(0) + Int32Bytes(1) + Int32Bytes(1) +
+             Int32Bytes(5) + "http://x" + "titl" + "<NONE>" + Int32Bytes(0),
          1},
-        {"negative word length", I(1) + I(1) + I(-5) + I(0) + I(0) + I(0) + I(0), 0},
-        {"bytes after the last site", head + I(1) + goodSite + "x", 1},
+        {"negative word length",
+         Int32Bytes(1) + Int32Bytes(1) + Int32Bytes(-5) + Int32Bytes(0) + Int32Bytes(0) +
+             Int32Bytes(0) + Int32Bytes(0),
+         0},
+        {"bytes after the last site", head + Int32Bytes(1) + goodSite + "x", 1},
     };
 }
 } // namespace
@@ -473,38 +431,38 @@ std::vector<DamageCase> DamageCases() {
 TEST(SiteDatabase, DamagedFilesAreReportedKeptAndSetAsideAtTheNextSave) {
     for (const DamageCase& damage : DamageCases()) {
         SCOPED_TRACE(damage.name);
-        Folder folder;
+        CTestFolder folder;
         const std::string path = folder.File("urls.wfx");
-        Write(path, damage.bytes);
-        Recorder errors;
+        WriteFileBytes(path, damage.bytes);
+        CErrorRecorder errors;
         {
             CSiteDatabase db;
             EXPECT_FALSE(db.Open(path));
             EXPECT_TRUE(db.IsDamaged());
-            ASSERT_EQ(errors.m_messages.size(), 1u);
-            EXPECT_NE(errors.m_messages[0].find(path), std::string::npos);
+            ASSERT_EQ(errors.Messages().size(), 1u);
+            EXPECT_NE(errors.Messages()[0].find(path), std::string::npos);
             EXPECT_EQ(db.Sites().size(), damage.sitesKept);
         }
-        EXPECT_EQ(Bytes(path + ".damaged"), damage.bytes);
+        EXPECT_EQ(FileBytes(path + ".damaged"), damage.bytes);
         CSiteDatabase reread;
         EXPECT_TRUE(reread.OpenReadOnly(path));
         EXPECT_EQ(reread.Sites().size(), damage.sitesKept);
-        EXPECT_EQ(errors.m_messages.size(), 1u);
+        EXPECT_EQ(errors.Messages().size(), 1u);
     }
 }
 
 TEST(SiteDatabase, TruncationAtEveryOffsetKeepsTheSitesBeforeIt) {
     const std::string whole = HandMadeFile();
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
     std::size_t lastKept = 0;
     for (std::size_t cut = 0; cut < whole.size(); ++cut) {
         SCOPED_TRACE(cut);
-        Write(path, whole.substr(0, cut));
-        Recorder errors;
+        WriteFileBytes(path, whole.substr(0, cut));
+        CErrorRecorder errors;
         CSiteDatabase db;
         EXPECT_FALSE(db.OpenReadOnly(path));
-        ASSERT_EQ(errors.m_messages.size(), 1u);
+        ASSERT_EQ(errors.Messages().size(), 1u);
         EXPECT_LT(db.Sites().size(), 3u);
         EXPECT_GE(db.Sites().size(), lastKept);
         lastKept = db.Sites().size();
@@ -518,33 +476,33 @@ TEST(SiteDatabase, TruncationAtEveryOffsetKeepsTheSitesBeforeIt) {
                           db.Sites().end());
     }
     EXPECT_EQ(lastKept, 2u);
-    EXPECT_EQ(Bytes(path).size(), whole.size() - 1); // read-only: never set aside
+    EXPECT_EQ(FileBytes(path).size(), whole.size() - 1); // read-only: never set aside
 }
 
 TEST(SiteDatabase, WrongVersionKeepsItsMessageAndIsSetAsideNotOverwritten) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
-    const std::string original = I(2) + I(0) + I(0);
-    Write(path, original);
-    Write(path + ".damaged", "older");
+    const std::string original = Int32Bytes(2) + Int32Bytes(0) + Int32Bytes(0);
+    WriteFileBytes(path, original);
+    WriteFileBytes(path + ".damaged", "older");
     {
-        Recorder errors;
+        CErrorRecorder errors;
         CSiteDatabase db;
         EXPECT_FALSE(db.Open(path));
         EXPECT_TRUE(db.Sites().empty());
-        EXPECT_EQ(errors.m_messages,
+        EXPECT_EQ(errors.Messages(),
                   std::vector<std::string>{"Url database is from wrong version: can't read."});
     }
-    EXPECT_EQ(Bytes(path + ".damaged"), "older");
-    EXPECT_EQ(Bytes(path + ".damaged.2"), original);
-    EXPECT_EQ(Bytes(path), I(1) + I(0) + I(0));
+    EXPECT_EQ(FileBytes(path + ".damaged"), "older");
+    EXPECT_EQ(FileBytes(path + ".damaged.2"), original);
+    EXPECT_EQ(FileBytes(path), Int32Bytes(1) + Int32Bytes(0) + Int32Bytes(0));
 }
 
 TEST(SiteDatabase, ADamagedFileIsSetAsideOnlyOnce) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
-    Write(path, HandMadeFile().substr(0, 150));
-    Recorder errors;
+    WriteFileBytes(path, HandMadeFile().substr(0, 150));
+    CErrorRecorder errors;
     CSiteDatabase db;
     EXPECT_FALSE(db.Open(path));
     ASSERT_TRUE(db.Save());
@@ -553,32 +511,32 @@ TEST(SiteDatabase, ADamagedFileIsSetAsideOnlyOnce) {
 }
 
 TEST(SiteDatabase, ReadOnlyOpenNeverTouchesTheFile) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
     const std::string damaged = HandMadeFile().substr(0, 77);
-    Write(path, damaged);
+    WriteFileBytes(path, damaged);
     {
-        Recorder errors;
+        CErrorRecorder errors;
         CSiteDatabase db;
         db.OpenReadOnly(path);
         MakeSite(db, "http://new/");
         EXPECT_FALSE(db.Save());
     }
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
-    EXPECT_EQ(Bytes(path), damaged);
+    EXPECT_EQ(FileBytes(path), damaged);
 }
 
 TEST(SiteDatabase, UnopenableTargetReportsTheMessageAndWritesNothing) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("missing-dir/urls.wfx");
-    Recorder errors;
+    CErrorRecorder errors;
     {
         CSiteDatabase db;
         EXPECT_TRUE(db.Open(path));
         MakeSite(db, "http://a/");
         EXPECT_FALSE(db.Save());
     }
-    EXPECT_EQ(errors.m_messages,
+    EXPECT_EQ(errors.Messages(),
               (std::vector<std::string>{"Can't open url database for writing.",
                                         "Can't open url database for writing."}));
     EXPECT_TRUE(folder.Names().empty());
@@ -607,12 +565,12 @@ private:
 } // namespace
 
 TEST(SiteDatabase, AFailedWriteKeepsTheOldFileAndShowsOneMessage) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
-    Write(path, HandMadeFile());
+    WriteFileBytes(path, HandMadeFile());
     for (const bool large : {false, true}) {
         SCOPED_TRACE(large);
-        Recorder errors;
+        CErrorRecorder errors;
         CSiteDatabase db;
         ASSERT_TRUE(db.Open(path));
         // Large enough that the writer's buffer goes to disk in the middle of the records.
@@ -622,8 +580,8 @@ TEST(SiteDatabase, AFailedWriteKeepsTheOldFileAndShowsOneMessage) {
             FileSizeLimit limit(large ? 4096 : 16);
             EXPECT_FALSE(db.Save());
         }
-        ASSERT_EQ(errors.m_messages.size(), 1u);
-        const std::string& message = errors.m_messages[0];
+        ASSERT_EQ(errors.Messages().size(), 1u);
+        const std::string& message = errors.Messages()[0];
         if (large)
             EXPECT_TRUE(message == "Error writing title to URL database." ||
                         message == "Error writing url to URL database." ||
@@ -633,18 +591,18 @@ TEST(SiteDatabase, AFailedWriteKeepsTheOldFileAndShowsOneMessage) {
         else
             EXPECT_EQ(message,
                       "Error writing url database " + path + "; the previous file is kept.");
-        EXPECT_EQ(Bytes(path), HandMadeFile());
+        EXPECT_EQ(FileBytes(path), HandMadeFile());
         EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
         db.OpenReadOnly(path); // no save at the end of the scope
     }
 }
 
 TEST(SiteDatabase, ADamagedFileReturnsToItsPlaceWhenTheSaveFails) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
     const std::string damaged = HandMadeFile().substr(0, 150);
-    Write(path, damaged);
-    Recorder errors;
+    WriteFileBytes(path, damaged);
+    CErrorRecorder errors;
     CSiteDatabase db;
     EXPECT_FALSE(db.Open(path));
     {
@@ -652,17 +610,18 @@ TEST(SiteDatabase, ADamagedFileReturnsToItsPlaceWhenTheSaveFails) {
         EXPECT_FALSE(db.Save());
     }
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
-    EXPECT_EQ(Bytes(path), damaged);
+    EXPECT_EQ(FileBytes(path), damaged);
     ASSERT_TRUE(db.Save());
-    EXPECT_EQ(Bytes(path + ".damaged"), damaged);
-    EXPECT_EQ(errors.m_messages.size(), 2u);
+    EXPECT_EQ(FileBytes(path + ".damaged"), damaged);
+    EXPECT_EQ(errors.Messages().size(), 2u);
 }
 
 TEST(SiteDatabase, LowerCaseWordsInAFileMeetTheirUpperCaseEntry) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
-    Write(path, I(1) + I(1) + WordRecord("alpha", 10, 20, 2) + I(1) +
-                    SiteRecord("http://a/", "A", "<NONE>", 1, 0, 1, 1, 5, {"Alpha"}, {}));
+    WriteFileBytes(path, Int32Bytes(1) + Int32Bytes(1) + WordRecord("alpha", 10, 20, 2) +
+                             Int32Bytes(1) +
+                             SiteRecord("http://a/", "A", "<NONE>", 1, 0, 1, 1, 5, {"Alpha"}, {}));
     CSiteDatabase db;
     ASSERT_TRUE(db.OpenReadOnly(path));
     ASSERT_EQ(db.Words().size(), 1u);

@@ -1,12 +1,14 @@
 #pragma once
 
-// Helpers for tests of the data files: a private temporary folder, whole-file bytes and a
-// recorder of the error reports.
+// Helpers for tests of the data files: a private temporary folder, whole-file bytes, a
+// recorder of the error reports and little-endian builders for hand-made files.
 
 #include "model/errorreport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

@@ -5,52 +5,15 @@
 #include "model/sitedatabase.h"
 #include "model/sitefilterlist.h"
 #include "tests/model/storetestfiles.h"
+#include "tests/tools/dumprun.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <memory>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-struct DumpRun {
-    int status = -1;
-    std::string out, err;
-};
-
-DumpRun RunDump(const CTestFolder& folder, std::vector<std::string> args) {
-    const std::string outPath = folder.File("out.txt"), errPath = folder.File("err.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    args.insert(args.begin(), WAYFOLD_DUMP);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    DumpRun run;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, WAYFOLD_DUMP, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = FileBytes(outPath);
-    run.err = FileBytes(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
-    return run;
-}
-
 std::string HandMadeCategories() {
     return Int32Bytes(3) + Int32Bytes(0) + Int32Bytes(1) + StringBytes("Science") + Int32Bytes(-1) +
            Int32Bytes(1) + Int32Bytes(2) + Int32Bytes(2) + StringBytes("http://a/") +

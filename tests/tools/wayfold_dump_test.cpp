@@ -1,95 +1,21 @@
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "model/wordentry.h"
+#include "tests/model/storetestfiles.h"
+#include "tests/tools/dumprun.h"
 #include "tools/wayfold-dump/jsonwriter.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 namespace fs = std::filesystem;
-
-class Folder {
-public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "wayfold-dump-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            ADD_FAILURE() << "no temporary folder";
-        m_path = pattern;
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path m_path;
-};
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-struct DumpRun {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs the built tool with its output in files of the folder.
-DumpRun RunDump(const Folder& folder, const std::vector<std::string>& args) {
-    const std::string outPath = folder.File("stdout.txt"), errPath = folder.File("stderr.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    std::vector<std::string> all{WAYFOLD_DUMP};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    DumpRun run;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, WAYFOLD_DUMP, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = Bytes(outPath);
-    run.err = Bytes(errPath);
-    fs::remove(outPath);
-    fs::remove(errPath);
-    return run;
-}
 
 // A small JSON reader for checking the tool's output. \u00XX escapes give back the byte, as
 // the tool writes bytes that are not UTF-8.
@@ -232,21 +158,16 @@ Json ParseJson(const std::string& text) {
     return value;
 }
 
-std::string I(std::int32_t v) {
-    const auto u = static_cast<std::uint32_t>(v);
-    return {char(u & 0xff), char((u >> 8) & 0xff), char((u >> 16) & 0xff), char(u >> 24)};
-}
-std::string S(const std::string& text) {
-    return I(static_cast<std::int32_t>(text.size())) + text;
-}
-
 // A file laid out by hand: a one-letter word, positions off the map, a title that is not UTF-8.
 std::string HandMadeFile() {
     const std::string title = "Caf\xe9 \"menu\"";
-    return I(1) + I(2) + S("ALPHA") + I(10) + I(20) + I(3) + S("Q") + I(1) + I(1) + I(1) + I(1) +
-           I(9) + I(int(title.size())) + I(6) + I(1) + I(1) + I(0) + I(-7) + I(2500) +
-           I(1700000000) + "http://a/" + title + "<NONE>" + I(2) + S("ALPHA") + S("Q") + I(9) +
-           I(1) + I(4) + I(1) + I(-7) + I(3) + "http://b/" + " " + "note";
+    return Int32Bytes(1) + Int32Bytes(2) + StringBytes("ALPHA") + Int32Bytes(10) + Int32Bytes(20) +
+           Int32Bytes(3) + StringBytes("Q") + Int32Bytes(1) + Int32Bytes(1) + Int32Bytes(1) +
+           Int32Bytes(1) + Int32Bytes(9) + Int32Bytes(int(title.size())) + Int32Bytes(6) +
+           Int32Bytes(1) + Int32Bytes(1) + Int32Bytes(0) + Int32Bytes(-7) + Int32Bytes(2500) +
+           Int32Bytes(1700000000) + "http://a/" + title + "<NONE>" + Int32Bytes(2) +
+           StringBytes("ALPHA") + StringBytes("Q") + Int32Bytes(9) + Int32Bytes(1) + Int32Bytes(4) +
+           Int32Bytes(1) + Int32Bytes(-7) + Int32Bytes(3) + "http://b/" + " " + "note";
 }
 } // namespace
 
@@ -266,9 +187,9 @@ TEST(JsonWriter, QuotesUtf8AsItIsAndOtherBytesOneByOne) {
 }
 
 TEST(WayfoldDump, HandMadeFilePrintsTheDocumentExactly) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
-    Write(path, HandMadeFile());
+    WriteFileBytes(path, HandMadeFile());
     const DumpRun run = RunDump(folder, {path});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
@@ -283,12 +204,12 @@ TEST(WayfoldDump, HandMadeFilePrintsTheDocumentExactly) {
                   "\"time\":1700000000,\"words\":[\"ALPHA\"],"
                   "\"links\":[{\"url\":\"http://b/\",\"title\":\" \",\"annotation\":\"note\","
                   "\"hidden\":1,\"x\":-7,\"y\":3}]}]}\n");
-    EXPECT_EQ(Bytes(path), HandMadeFile());
+    EXPECT_EQ(FileBytes(path), HandMadeFile());
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
 }
 
 TEST(WayfoldDump, FileWrittenByTheProgramShowsEverythingItHolds) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
     {
         CSiteDatabase db;
@@ -311,10 +232,10 @@ TEST(WayfoldDump, FileWrittenByTheProgramShowsEverythingItHolds) {
                     ->m_x = -100 * j;
         }
     }
-    const std::string saved = Bytes(path);
+    const std::string saved = FileBytes(path);
     const DumpRun run = RunDump(folder, {path});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(Bytes(path), saved);
+    EXPECT_EQ(FileBytes(path), saved);
 
     CSiteDatabase db;
     ASSERT_TRUE(db.OpenReadOnly(path));
@@ -367,18 +288,18 @@ TEST(WayfoldDump, FileWrittenByTheProgramShowsEverythingItHolds) {
 }
 
 TEST(WayfoldDump, DamagedFilesFailWithAMessageAndStayUntouched) {
-    Folder folder;
+    CTestFolder folder;
     const std::string path = folder.File("urls.wfx");
     const std::string cut = HandMadeFile().substr(0, 60);
-    Write(path, cut);
+    WriteFileBytes(path, cut);
     DumpRun run = RunDump(folder, {path});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find(path), std::string::npos) << run.err;
-    EXPECT_EQ(Bytes(path), cut);
+    EXPECT_EQ(FileBytes(path), cut);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"urls.wfx"});
 
-    Write(path, I(7) + I(0) + I(0));
+    WriteFileBytes(path, Int32Bytes(7) + Int32Bytes(0) + Int32Bytes(0));
     run = RunDump(folder, {path});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "wayfold-dump: Url database is from wrong version: can't read.\n");
@@ -390,9 +311,9 @@ TEST(WayfoldDump, DamagedFilesFailWithAMessageAndStayUntouched) {
 }
 
 TEST(WayfoldDump, KindComesFromTheNameOrFromAsAndOtherNamesReadAsUrls) {
-    Folder folder;
+    CTestFolder folder;
     const std::string copy = folder.File("backup.bin");
-    Write(copy, HandMadeFile());
+    WriteFileBytes(copy, HandMadeFile());
     DumpRun run = RunDump(folder, {copy});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ParseJson(run.out)["sites"].items.size(), 1u);
@@ -404,7 +325,7 @@ TEST(WayfoldDump, KindComesFromTheNameOrFromAsAndOtherNamesReadAsUrls) {
     EXPECT_NE(run.err.find("nonsense.wfx"), std::string::npos);
 
     const std::string aside = folder.File("urls.wfx.damaged");
-    Write(aside, HandMadeFile());
+    WriteFileBytes(aside, HandMadeFile());
     run = RunDump(folder, {aside});
     EXPECT_EQ(run.status, 0) << run.err;
 }
