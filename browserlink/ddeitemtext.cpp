@@ -223,3 +223,17 @@ std::vector<DdeValue> ParseDdeReplyBytes(const std::string& bytes, const std::st
         return {bytes.size() >= 2 && FromLittleEndian(bytes, 2) != 0};
     return ParseDdeItemText(bytes.substr(0, bytes.find('\0')), format);
 }
+
+std::string DdeTextAt(const std::vector<DdeValue>& values, size_t i) {
+    if (i < values.size())
+        if (const auto* text = std::get_if<std::string>(&values[i]))
+            return *text;
+    return {};
+}
+
+uint32_t DdeNumberAt(const std::vector<DdeValue>& values, size_t i) {
+    if (i < values.size())
+        if (const auto* number = std::get_if<uint32_t>(&values[i]))
+            return *number;
+    return 0;
+}

@@ -49,3 +49,8 @@ std::vector<DdeValue> ParseDdeItemText(const std::string& text, const std::strin
 // Decodes reply bytes: binary for a format of exactly "DW" or "BL" (too few bytes give the
 // default), otherwise the text up to its first NUL as ParseDdeItemText does.
 std::vector<DdeValue> ParseDdeReplyBytes(const std::string& bytes, const std::string& format);
+
+// Value i of a decoded list as a text or a number; an empty text or 0 when it is missing or of
+// another type.
+std::string DdeTextAt(const std::vector<DdeValue>& values, size_t i);
+uint32_t DdeNumberAt(const std::vector<DdeValue>& values, size_t i);

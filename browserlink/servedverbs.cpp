@@ -3,6 +3,7 @@
 #include "browserlink/browserlink.h"
 #include "browserlink/browserlinkowner.h"
 #include "browserlink/browserurlrules.h"
+#include "browserlink/ddeitemtext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,17 +20,10 @@ uint32_t CurrentTime() {
     return static_cast<uint32_t>(std::time(nullptr));
 }
 
-std::string TextAt(const std::vector<DdeValue>& values, size_t i) {
-    if (i < values.size())
-        if (const auto* text = std::get_if<std::string>(&values[i]))
-            return *text;
-    return {};
-}
-
 void TakeEchoedUrl(CBrowserLink& link, HSZ item) {
     const std::vector<DdeValue> values = link.ParseItemString(item, "QCS,QCS,DW,QCS");
-    const std::string url = TextAt(values, 0);
-    const std::string mimeType = TextAt(values, 1);
+    const std::string url = DdeTextAt(values, 0);
+    const std::string mimeType = DdeTextAt(values, 1);
     CBrowserLinkOwner* owner = link.Owner();
     if (!owner || url.empty() || url.size() > kMaxTextLength)
         return;

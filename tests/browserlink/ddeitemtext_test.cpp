@@ -118,4 +118,15 @@ TEST(DdeItemText, FormatTokensMatchByPrefix) {
     EXPECT_TRUE(SplitDdeFormat("").empty());
 }
 
+TEST(DdeItemText, ValueAtGivesTheFieldOrEmptyForMissingAndMistypedOnes) {
+    const auto values = ParseDdeItemText("\"http://a/\",7", "QCS,DW");
+    EXPECT_EQ(DdeTextAt(values, 0), "http://a/");
+    EXPECT_EQ(DdeNumberAt(values, 1), 7u);
+    // The other type, or past the end.
+    EXPECT_EQ(DdeTextAt(values, 1), "");
+    EXPECT_EQ(DdeNumberAt(values, 0), 0u);
+    EXPECT_EQ(DdeTextAt(values, 2), "");
+    EXPECT_EQ(DdeNumberAt(values, 2), 0u);
+}
+
 } // namespace

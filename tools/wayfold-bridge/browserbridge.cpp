@@ -2,6 +2,7 @@
 
 #include "browserlink/browserurlrules.h"
 #include "browserlink/ddeitemtext.h"
+#include "browserlink/pokeurlecho.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -46,20 +47,6 @@ bool IsFollowedUrl(const std::string& url) {
     return url.size() <= kMaxTextBytes &&
            (StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://") ||
             StartsWithNoCase(url, "file:"));
-}
-
-std::string TextAt(const std::vector<DdeValue>& values, size_t i) {
-    if (i < values.size())
-        if (const auto* text = std::get_if<std::string>(&values[i]))
-            return *text;
-    return {};
-}
-
-uint32_t NumberAt(const std::vector<DdeValue>& values, size_t i) {
-    if (i < values.size())
-        if (const auto* number = std::get_if<uint32_t>(&values[i]))
-            return *number;
-    return 0;
 }
 
 // A tab id as a window id: a whole number from 1 to 0xFFFFFFFE (0 ends a window list and
@@ -181,13 +168,13 @@ HDDEDATA CBrowserBridge::AnswerRequest(const std::string& topic, const std::stri
         return MakeData(EncodeWindowList(ids));
     }
     if (SameName(topic, "WWW_GetWindowInfo")) {
-        const auto tab = m_tabs.find(ResolveTab(NumberAt(ParseDdeItemText(item, "DW"), 0)));
+        const auto tab = m_tabs.find(ResolveTab(DdeNumberAt(ParseDdeItemText(item, "DW"), 0)));
         if (tab == m_tabs.end())
             return {};
         return MakeData(*BuildDdeReplyBytes("QCS,QCS", {tab->second.url, tab->second.title}));
     }
     if (SameName(topic, "WWW_OpenURL")) {
-        const std::string url = TextAt(ParseDdeItemText(item, "QCS,QCS,DW,DW,QCS,QCS,CS"), 0);
+        const std::string url = DdeTextAt(ParseDdeItemText(item, "QCS,QCS,DW,DW,QCS,QCS,CS"), 0);
         if (!IsFollowedUrl(url)) {
             Say("not opening \"" + url + "\": only http, https and file URLs are opened");
             return {};
@@ -197,7 +184,7 @@ HDDEDATA CBrowserBridge::AnswerRequest(const std::string& topic, const std::stri
         return MakeData(*BuildDdeReplyBytes("DW", {kWindowNotKnownYet}));
     }
     if (SameName(topic, "WWW_Activate")) {
-        const uint32_t tabId = ResolveTab(NumberAt(ParseDdeItemText(item, "DW,DW"), 0));
+        const uint32_t tabId = ResolveTab(DdeNumberAt(ParseDdeItemText(item, "DW,DW"), 0));
         if (!m_tabs.contains(tabId) ||
             !m_send(Json({{"type", "focus"}, {"tabId", static_cast<double>(tabId)}})))
             return {};
@@ -207,7 +194,7 @@ HDDEDATA CBrowserBridge::AnswerRequest(const std::string& topic, const std::stri
 }
 
 uint32_t CBrowserBridge::AnswerPoke(const std::string& topic, const std::string& item) {
-    const std::string service = TextAt(ParseDdeItemText(item, "QCS"), 0);
+    const std::string service = DdeTextAt(ParseDdeItemText(item, "QCS"), 0);
     if (SameName(topic, "WWW_RegisterURLEcho"))
         return AddEchoService(service);
     if (SameName(topic, "WWW_UnRegisterURLEcho")) {
@@ -317,21 +304,8 @@ void CBrowserBridge::EchoCurrentTabs(const std::string& service) {
 bool CBrowserBridge::EchoUrl(const std::string& service, const std::string& url, uint32_t tabId) {
     if (!m_instance)
         return false;
-    const HSZ serviceHandle = DdeCreateStringHandle(m_instance, service, CP_WINANSI);
-    const HSZ topic = DdeCreateStringHandle(m_instance, "WWW_URLEcho", CP_WINANSI);
-    const HCONV conv = DdeConnect(m_instance, serviceHandle, topic, nullptr);
-    bool acknowledged = false;
-    if (conv) {
-        const std::string text =
-            BuildDdeItemText("QCS,QCS,DW,QCS", {url, std::string("text/html"), tabId, DdeValue{}});
-        const HSZ item = DdeCreateStringHandle(m_instance, text, CP_WINANSI);
-        acknowledged = static_cast<bool>(DdeClientTransaction(nullptr, 0, conv, item, CF_TEXT,
-                                                              XTYP_POKE, kEchoTimeoutMs, nullptr));
-        DdeFreeStringHandle(m_instance, item);
-        DdeDisconnect(conv);
-    }
-    DdeFreeStringHandle(m_instance, topic);
-    DdeFreeStringHandle(m_instance, serviceHandle);
+    const bool acknowledged = PokeUrlEcho(m_instance, service, url, "text/html", tabId,
+                                          kEchoTimeoutMs) == UrlEchoResult::kAcknowledged;
     // Say only when a receiver starts or stops answering, not for every page.
     const auto last = m_echoAnswered.find(service);
     if (last == m_echoAnswered.end() || last->second != acknowledged)

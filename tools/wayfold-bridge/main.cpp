@@ -1,12 +1,12 @@
 // wayfold-bridge: the native-messaging host of Wayfold's browser extension. The browser starts
 // it; it plays that browser's part on Wayfold's local DDE sockets.
 
+#include "shell/signalcloser.h"
 #include "tools/wayfold-bridge/browserbridge.h"
 #include "tools/wayfold-bridge/nativemessagechannel.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
@@ -30,23 +30,6 @@ const char* const kHelp =
     "Messages are UTF-8 JSON with a 32-bit length in native byte order, on standard input and\n"
     "output; the log goes to standard error. The DDE sockets live in $WAYFOLD_DDE_DIR, else\n"
     "$XDG_RUNTIME_DIR/wayfold-dde, else /tmp/wayfold-dde-<uid>.";
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
-
-// Ends the event loop on SIGINT, SIGTERM and SIGHUP so the service socket is removed.
-void QuitOnSignals(QCoreApplication& app) {
-    if (::pipe(g_signalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(sig, OnSignal);
-}
 
 // Standard output carries only messages: they go to a private copy of it, and descriptor 1
 // becomes standard error, so a stray print from any library cannot corrupt the stream.
@@ -100,7 +83,11 @@ int main(int argc, char** argv) {
     channel = &browser;
     if (!bridge.Start())
         return 1;
-    QuitOnSignals(app);
+    // SIGINT, SIGTERM and SIGHUP end the event loop, so that the service socket is removed.
+    CSignalCloser closer;
+    if (closer.Install())
+        QObject::connect(&closer, &CSignalCloser::TerminationRequested, &app,
+                         [] { QCoreApplication::quit(); });
     browser.Start();
     const int code = app.exec();
     bridge.Stop();

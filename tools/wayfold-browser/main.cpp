@@ -1,18 +1,17 @@
 // wayfold-browser: a stand-in web browser on Wayfold's local DDE substitute, for tests and for
 // feeding Wayfold from a script.
 
+#include "shell/signalcloser.h"
 #include "tools/wayfold-browser/standinbrowser.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <strings.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -36,23 +35,6 @@ const char* const kHelp =
     "\n"
     "The sockets live in $WAYFOLD_DDE_DIR, else $XDG_RUNTIME_DIR/wayfold-dde, else\n"
     "/tmp/wayfold-dde-<uid>.";
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
-
-// Ends the event loop on SIGINT, SIGTERM and SIGHUP so the service socket is removed.
-void QuitOnSignals(QCoreApplication& app) {
-    if (::pipe(g_signalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(sig, OnSignal);
-}
 
 std::string CanonicalService(const QString& name) {
     for (const char* known : {"NSShell", "NETSCAPE", "IEXPLORE", "OPERA"})
@@ -99,7 +81,11 @@ int main(int argc, char** argv) {
                             static_cast<int>(waitSeconds * 1000));
     if (!browser.Start())
         return 1;
-    QuitOnSignals(app);
+    // SIGINT, SIGTERM and SIGHUP end the event loop, so that the service socket is removed.
+    CSignalCloser closer;
+    if (closer.Install())
+        QObject::connect(&closer, &CSignalCloser::TerminationRequested, &app,
+                         [] { QCoreApplication::quit(); });
 
     // Standard input is read on a thread of its own; each line is handed to the event loop.
     std::thread reader([&browser] {

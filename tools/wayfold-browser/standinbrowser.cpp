@@ -2,6 +2,7 @@
 
 #include "browserlink/browserurlrules.h"
 #include "browserlink/ddeitemtext.h"
+#include "browserlink/pokeurlecho.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -18,20 +19,6 @@ constexpr uint32_t kCurrentWindow = 0xFFFFFFFF;
 
 bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
-}
-
-std::string TextAt(const std::vector<DdeValue>& values, size_t i) {
-    if (i < values.size())
-        if (const auto* text = std::get_if<std::string>(&values[i]))
-            return *text;
-    return {};
-}
-
-uint32_t NumberAt(const std::vector<DdeValue>& values, size_t i) {
-    if (i < values.size())
-        if (const auto* number = std::get_if<uint32_t>(&values[i]))
-            return *number;
-    return 0;
 }
 
 void Say(const std::string& text) {
@@ -123,7 +110,7 @@ HDDEDATA CStandInBrowser::AnswerRequest(const std::string& topic, const std::str
         return MakeData(EncodeWindowList(ids));
     }
     if (SameName(topic, "WWW_GetWindowInfo")) {
-        uint32_t id = NumberAt(ParseDdeItemText(item, "DW"), 0);
+        uint32_t id = DdeNumberAt(ParseDdeItemText(item, "DW"), 0);
         if (id == kCurrentWindow)
             id = m_currentWindow;
         auto window = m_windows.find(id);
@@ -132,7 +119,7 @@ HDDEDATA CStandInBrowser::AnswerRequest(const std::string& topic, const std::str
         return MakeData(*BuildDdeReplyBytes("QCS,QCS", {window->second, std::string()}));
     }
     if (SameName(topic, "WWW_OpenURL")) {
-        const std::string url = TextAt(ParseDdeItemText(item, "QCS,QCS,DW,DW,QCS,QCS,CS"), 0);
+        const std::string url = DdeTextAt(ParseDdeItemText(item, "QCS,QCS,DW,DW,QCS,QCS,CS"), 0);
         const uint32_t id = OpenWindow();
         m_windows[id] = url;
         m_currentWindow = id;
@@ -144,7 +131,7 @@ HDDEDATA CStandInBrowser::AnswerRequest(const std::string& topic, const std::str
 }
 
 uint32_t CStandInBrowser::AnswerPoke(const std::string& topic, const std::string& item) {
-    const std::string service = TextAt(ParseDdeItemText(item, "QCS"), 0);
+    const std::string service = DdeTextAt(ParseDdeItemText(item, "QCS"), 0);
     if (SameName(topic, "WWW_RegisterURLEcho")) {
         if (service.empty())
             return DDE_FNOTPROCESSED;
@@ -224,23 +211,16 @@ void CStandInBrowser::Visit(const std::string& url, const std::string& mimeType)
 
 void CStandInBrowser::EchoUrl(const std::string& echoService, const std::string& url,
                               const std::string& mimeType) {
-    const HSZ service = DdeCreateStringHandle(m_instance, echoService, CP_WINANSI);
-    const HSZ topic = DdeCreateStringHandle(m_instance, "WWW_URLEcho", CP_WINANSI);
-    const HCONV conv = DdeConnect(m_instance, service, topic, nullptr);
-    if (!conv) {
+    switch (PokeUrlEcho(m_instance, echoService, url, mimeType, m_currentWindow, kEchoTimeoutMs)) {
+    case UrlEchoResult::kNoAnswer:
         Say("nobody answers as " + echoService);
-    } else {
-        const std::string text =
-            BuildDdeItemText("QCS,QCS,DW,QCS", {url, mimeType, m_currentWindow, DdeValue{}});
-        const HSZ item = DdeCreateStringHandle(m_instance, text, CP_WINANSI);
-        if (!DdeClientTransaction(nullptr, 0, conv, item, CF_TEXT, XTYP_POKE, kEchoTimeoutMs,
-                                  nullptr))
-            Say("the echo of " + url + " to " + echoService + " was not acknowledged");
-        DdeFreeStringHandle(m_instance, item);
-        DdeDisconnect(conv);
+        break;
+    case UrlEchoResult::kNotAcknowledged:
+        Say("the echo of " + url + " to " + echoService + " was not acknowledged");
+        break;
+    case UrlEchoResult::kAcknowledged:
+        break;
     }
-    DdeFreeStringHandle(m_instance, topic);
-    DdeFreeStringHandle(m_instance, service);
 }
 
 uint32_t CStandInBrowser::OpenWindow() {
