@@ -18,15 +18,6 @@ namespace {
 // filters.wfx keeps strings of up to 8,191 bytes.
 constexpr std::size_t kMaxStringBytes = 8191;
 
-std::string BytesOf(const QVariant& data) {
-    const QByteArray bytes = data.toByteArray();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-QByteArray ToByteArray(const std::string& bytes) {
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 } // namespace
 
 CSiteFilterPropertiesDlg::CSiteFilterPropertiesDlg(CSiteFilterList& filters, CSiteFilter* filter,
@@ -68,7 +59,7 @@ CSiteFilterPropertiesDlg::CSiteFilterPropertiesDlg(CSiteFilterList& filters, CSi
         (m_filter->m_type == CSiteFilter::kWordFilter ? m_wordFilter : m_urlFilter)
             ->setChecked(true);
         for (const std::string& text : m_filter->m_strings)
-            m_strings->AddString(ToDisplayText(text), ToByteArray(text));
+            m_strings->AddBytes(ToDisplayText(text), text);
     } else {
         m_newFilter = std::make_unique<CSiteFilter>(CSiteFilter::kUrlFilter);
         m_filter = m_newFilter.get();
@@ -102,7 +93,7 @@ void CSiteFilterPropertiesDlg::OnAdd() {
                              QStringLiteral("A filter string holds at most 8,191 bytes."));
         return;
     }
-    m_strings->AddString(text, ToByteArray(bytes));
+    m_strings->AddBytes(text, bytes);
     m_newString->clear();
     m_addButton->setEnabled(false);
 }
@@ -122,8 +113,8 @@ void CSiteFilterPropertiesDlg::accept() {
     m_filter->m_type =
         m_urlFilter->isChecked() ? CSiteFilter::kUrlFilter : CSiteFilter::kWordFilter;
     m_filter->m_strings.clear();
-    for (int row = 0; row < m_strings->count(); ++row)
-        m_filter->AddString(BytesOf(m_strings->RowData(row)));
+    for (const std::string& text : m_strings->AllBytes())
+        m_filter->AddString(text);
     if (m_newFilter)
         m_filters.AddFilter(std::move(m_newFilter));
     QDialog::accept();

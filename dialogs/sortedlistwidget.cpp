@@ -75,3 +75,17 @@ QVariant CSortedListWidget::RowData(int row) const {
         return {};
     return item(row)->data(Qt::UserRole);
 }
+
+int CSortedListWidget::AddBytes(const QString& text, const std::string& bytes) {
+    return AddString(text, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::vector<std::string> CSortedListWidget::AllBytes() const {
+    std::vector<std::string> all;
+    all.reserve(static_cast<std::size_t>(count()));
+    for (int row = 0; row < count(); ++row) {
+        const QByteArray bytes = item(row)->data(Qt::UserRole).toByteArray();
+        all.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    return all;
+}

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <string>
+#include <vector>
+
 // A list that keeps its entries sorted without regard to case, as a sorted list box does, and
 // finds entries by prefix the way such a list box does.
 class CSortedListWidget : public QListWidget {
@@ -20,6 +23,12 @@ public:
     int FindString(int start, const QString& prefix) const;
     // The entry's data (Qt::UserRole), or an invalid value for a row out of range.
     QVariant RowData(int row) const;
+
+    // AddString for an entry that stands for bytes (a stored word or string, not necessarily
+    // UTF-8): the bytes are kept as its data, unchanged. Returns the row.
+    int AddBytes(const QString& text, const std::string& bytes);
+    // The bytes of every entry, in row order; an entry added without data gives an empty string.
+    std::vector<std::string> AllBytes() const;
 
 private:
     // The first row whose text is not less than `text` (not case-sensitive).

@@ -27,15 +27,6 @@ public:
     }
 };
 
-std::string BytesOf(const QVariant& data) {
-    const QByteArray bytes = data.toByteArray();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-QByteArray ToByteArray(const std::string& bytes) {
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 } // namespace
 
 CWordFilterDlg::CWordFilterDlg(CWordList& stopList, QWidget* parent)
@@ -64,7 +55,7 @@ CWordFilterDlg::CWordFilterDlg(CWordList& stopList, QWidget* parent)
     m_stopList.SortAlphabetically();
     m_words->setUpdatesEnabled(false);
     for (const CWordList::Entry& entry : m_stopList.Entries())
-        m_words->AddString(ToDisplayText(entry.word), ToByteArray(entry.word));
+        m_words->AddBytes(ToDisplayText(entry.word), entry.word);
     m_words->setUpdatesEnabled(true);
     m_deleteButton->setEnabled(false);
     m_addButton->setEnabled(false);
@@ -96,7 +87,7 @@ void CWordFilterDlg::OnAdd() {
                             QMessageBox::Ok, this);
         message.exec();
     } else {
-        m_words->AddString(text, ToByteArray(word));
+        m_words->AddBytes(text, word);
         m_newWord->clear();
     }
     m_addButton->setEnabled(false);
@@ -120,7 +111,7 @@ void CWordFilterDlg::OnSelectionChanged() {
 
 void CWordFilterDlg::accept() {
     m_stopList.Clear();
-    for (int row = 0; row < m_words->count(); ++row)
-        m_stopList.Add(BytesOf(m_words->RowData(row)));
+    for (const std::string& word : m_words->AllBytes())
+        m_stopList.Add(word);
     QDialog::accept();
 }

@@ -44,3 +44,13 @@ TEST(SortedListWidget, FindStringAnswersMinusOneForNoMatchOrEmptyText) {
     EXPECT_EQ(list.FindString(0, QStringLiteral("b")), -1);
     EXPECT_EQ(list.FindString(0, QString()), -1);
 }
+
+TEST(SortedListWidget, BytesComeBackUnchangedInRowOrder) {
+    CSortedListWidget list;
+    const std::string latin1("Caf\xe9", 4);
+    const std::string withNul("a\0b", 3);
+    list.AddBytes(QStringLiteral("zeta"), latin1);
+    list.AddBytes(QStringLiteral("Alpha"), withNul);
+    list.AddString(QStringLiteral("middle"));
+    EXPECT_EQ(list.AllBytes(), (std::vector<std::string>{withNul, "", latin1}));
+}
