@@ -257,9 +257,10 @@ TEST(BurstTest, TwoThousandPagesStoredAndSilentServerWorkersEndWhileTheWindowSta
         << WayfoldRequests(http) << " pages fetched, " << wayfold.ThreadCount() << " threads\n"
         << wayfold.Output();
     const qint64 burstEnd = polled.Now();
+    // Timer 1 fires every 500 ms; a few ticks may be lost to a busy machine, not more.
     EXPECT_EQ(burst.unanswered, 0);
     EXPECT_LT(burst.slowestAnswerMs, 1000);
-    EXPECT_LT(polled.LongestGap(burstStart, burstEnd), 1500);
+    EXPECT_LT(polled.LongestGap(burstStart, burstEnd), 2500);
     EXPECT_TRUE(WaitUntil([&] { return wayfold.DescriptorCount() <= baseDescriptors; }, 5000))
         << wayfold.DescriptorCount() << " descriptors, " << baseDescriptors << " before";
     std::printf("burst of %d pages: %lld ms, up to %d threads (%d before), slowest answer %lld "
@@ -284,7 +285,7 @@ TEST(BurstTest, TwoThousandPagesStoredAndSilentServerWorkersEndWhileTheWindowSta
     const qint64 silentEnd = polled.Now();
     EXPECT_EQ(silent.unanswered, 0);
     EXPECT_LT(silent.slowestAnswerMs, 1000);
-    EXPECT_LT(polled.LongestGap(silentStart, silentEnd), 1500);
+    EXPECT_LT(polled.LongestGap(silentStart, silentEnd), 2500);
     // The stall time-out, not anything sooner, ended them.
     EXPECT_GE(silentEnd - silentStart, 55000);
     EXPECT_TRUE(WaitUntil([&] { return wayfold.DescriptorCount() <= baseDescriptors; }, 5000))
