@@ -330,9 +330,10 @@ void KillSavesAtRandom(const std::string& folder, const std::string& fileName,
     EXPECT_EQ(OtherFiles(folder, {fileName}), std::vector<std::string>{});
     const DumpResult last = Dump(path);
     EXPECT_EQ(countRecords(last), records + 1);
-    std::printf("%s: %d kills, old file %d times, new file %d times, %d inside the write "
-                "(save takes %lld ms)\n",
-                fileName.c_str(), kKillTrials, tally.old, tally.replaced, tally.interrupted,
+    std::printf("%s (%zu bytes): %d kills, old file %d times, new file %d times, %d inside the "
+                "write (save takes %lld ms)\n",
+                fileName.c_str(), ReadFile(path).size(), kKillTrials, tally.old, tally.replaced,
+                tally.interrupted,
                 static_cast<long long>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(saveTime).count()));
 }
