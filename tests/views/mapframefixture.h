@@ -8,6 +8,7 @@
 #include "shell/mainframe.h"
 #include "tests/support/currentdirectory.h"
 #include "tests/support/tempdir.h"
+#include "tests/views/mapnodes.h"
 
 #include <QFile>
 #include <QSettings>
@@ -46,26 +47,13 @@ protected:
     CSiteDatabase& Database() { return *m_frame->Database(); }
 
     CSite* Visited(const std::string& url, int x, int y) {
-        CSite* site = Database().AddSite(std::make_unique<CSite>(url, "Title", "<NONE>", 1));
-        site->m_x = x;
-        site->m_y = y;
-        return site;
+        return AddVisitedAt(Database(), url, x, y);
     }
     static CSite* Link(CSite& owner, const std::string& url, int x, int y) {
-        CSite* link = owner.AddLink(std::make_unique<CSite>(url, "", "<NONE>", 0));
-        link->m_x = x;
-        link->m_y = y;
-        return link;
+        return AddLinkAt(owner, url, x, y);
     }
     CWordEntry* Word(const std::string& text, int x, int y, std::vector<CSite*> sites) {
-        CWordEntry* word = Database().FindOrMakeWord(text);
-        word->m_x = x;
-        word->m_y = y;
-        for (CSite* site : sites) {
-            site->AddWord(word);
-            word->AddSite(site);
-        }
-        return word;
+        return AddWordAt(Database(), text, x, y, sites);
     }
 
     CTempDir m_home;

@@ -8,6 +8,7 @@
 #include "shell/colorref.h"
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
+#include "tests/views/mapnodes.h"
 
 #include <QImage>
 #include <QPainter>
@@ -44,26 +45,13 @@ protected:
     }
 
     CSite* Visited(const std::string& url, int x, int y) {
-        CSite* site = m_database.AddSite(std::make_unique<CSite>(url, "T", "<NONE>", 1));
-        site->m_x = x;
-        site->m_y = y;
-        return site;
+        return AddVisitedAt(m_database, url, x, y, "T");
     }
     static CSite* Link(CSite& owner, const std::string& url, int x, int y) {
-        CSite* link = owner.AddLink(std::make_unique<CSite>(url, "", "<NONE>", 0));
-        link->m_x = x;
-        link->m_y = y;
-        return link;
+        return AddLinkAt(owner, url, x, y);
     }
     CWordEntry* Word(const std::string& text, int x, int y, std::initializer_list<CSite*> sites) {
-        CWordEntry* word = m_database.FindOrMakeWord(text);
-        word->m_x = x;
-        word->m_y = y;
-        for (CSite* site : sites) {
-            site->AddWord(word);
-            word->AddSite(site);
-        }
-        return word;
+        return AddWordAt(m_database, text, x, y, sites);
     }
 
     QImage Render(bool tracking = false) {
