@@ -211,6 +211,21 @@ void PositionsOf(const std::vector<Node*>& nodes, std::vector<double>& xs,
     }
 }
 
+// The push on node i from every later node: the sum made ahead, or, for a node that shares its
+// point with another, the literal loop (its random draws must come in the literal order).
+template <typename Node>
+CPush RepulsionFromLater(const std::vector<Node*>& nodes, std::size_t i,
+                         const std::vector<CPush>& sums,
+                         const std::vector<unsigned char>& coincident) {
+    if (!coincident[i])
+        return sums[i];
+    CPush sum;
+    const Node& node = *nodes[i];
+    for (std::size_t j = i + 1; j < nodes.size(); ++j)
+        AddRepulsion(sum, node.m_x, node.m_y, nodes[j]->m_x, nodes[j]->m_y);
+    return sum;
+}
+
 void RepelSitesFast(const std::vector<CSite*>& sites) {
     std::vector<double> xs, ys;
     PositionsOf(sites, xs, ys);
@@ -219,13 +234,7 @@ void RepelSitesFast(const std::vector<CSite*>& sites) {
     AllLaterRepulsionSums(xs, ys, sums, coincident);
     for (std::size_t i = 0; i < sites.size(); ++i) {
         CSite& site = *sites[i];
-        CPush fromSites = sums[i];
-        if (coincident[i]) {
-            fromSites = CPush{};
-            for (std::size_t j = i + 1; j < sites.size(); ++j)
-                AddRepulsion(fromSites, site.m_x, site.m_y, sites[j]->m_x, sites[j]->m_y);
-        }
-        StepAlong(fromSites, site.m_x, site.m_y);
+        StepAlong(RepulsionFromLater(sites, i, sums, coincident), site.m_x, site.m_y);
 
         CPush fromWords;
         for (const auto& [text, word] : site.m_words) {
@@ -244,13 +253,7 @@ void RepelWordsFast(const std::vector<CWordEntry*>& words) {
     AllLaterRepulsionSums(xs, ys, sums, coincident);
     for (std::size_t i = 0; i < words.size(); ++i) {
         CWordEntry& word = *words[i];
-        CPush sum = sums[i];
-        if (coincident[i]) {
-            sum = CPush{};
-            for (std::size_t j = i + 1; j < words.size(); ++j)
-                AddRepulsion(sum, word.m_x, word.m_y, words[j]->m_x, words[j]->m_y);
-        }
-        StepAlong(sum, word.m_x, word.m_y);
+        StepAlong(RepulsionFromLater(words, i, sums, coincident), word.m_x, word.m_y);
     }
 }
 

@@ -20,27 +20,33 @@ void WriteWords(const CSiteDatabase& db, CJsonWriter& json) {
     json.EndArray();
 }
 
+// The texts of a site or link record, then the members between them and its position.
+void WriteTexts(const CSite& site, CJsonWriter& json) {
+    json.Member("url", site.m_url);
+    json.Member("title", site.m_title);
+    json.Member("annotation", site.m_annotation);
+}
+
+void WritePosition(const CSite& site, CJsonWriter& json) {
+    json.Member("x", site.m_x);
+    json.Member("y", site.m_y);
+}
+
 // Link times are left out: the loader gives every link the time of loading.
 void WriteLink(const CSite& link, CJsonWriter& json) {
     json.BeginObject();
-    json.Member("url", link.m_url);
-    json.Member("title", link.m_title);
-    json.Member("annotation", link.m_annotation);
+    WriteTexts(link, json);
     json.Member("hidden", link.m_hidden);
-    json.Member("x", link.m_x);
-    json.Member("y", link.m_y);
+    WritePosition(link, json);
     json.EndObject();
 }
 
 void WriteSite(const CSite& site, CJsonWriter& json) {
     json.BeginObject();
-    json.Member("url", site.m_url);
-    json.Member("title", site.m_title);
-    json.Member("annotation", site.m_annotation);
+    WriteTexts(site, json);
     json.Member("visited", site.m_visited);
     json.Member("hidden", site.m_hidden);
-    json.Member("x", site.m_x);
-    json.Member("y", site.m_y);
+    WritePosition(site, json);
     json.Member("time", site.m_time);
     json.Key("words");
     json.BeginArray();
