@@ -131,7 +131,7 @@ public:
     // modal dialog; used for SIGTERM, SIGINT and SIGHUP. A page still being handled is finished
     // first.
     void CloseOnSignal();
-    // Sets the passive-mode capture button back to its idle icon (no button yet: nothing).
+    // Sets the passive-mode capture button, when it is shown, back to its idle icon.
     void ResetCaptureButton();
 
     // Menus and toolbar, for the parts that add their commands.
@@ -145,7 +145,7 @@ public:
     QAction* SortAction(std::int32_t sortType) const;
     QAction* RankCatsAction() const { return m_rankCatsAction; }
 
-    // The placeholder panes until the maps arrive, and the splitters holding the panes.
+    // The two map panes: the linkage map (CKorvoView) and the overview map (CMetaView).
     QWidget* MapPane() const { return m_mapPane; }
     QWidget* OverviewPane() const { return m_overviewPane; }
     // The linkage map (CKorvoView) and overview map (CMetaView) share the world rectangle, the
