@@ -4,6 +4,7 @@
 // recorder of the error reports and little-endian builders for hand-made files.
 
 #include "model/errorreport.h"
+#include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,34 +17,17 @@
 #include <string>
 #include <vector>
 
-class CTestFolder {
+// A private temporary folder (tests/support's CTempDir) that can list its names.
+class CTestFolder : public CTempDir {
 public:
-    CTestFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "wayfold-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "cannot make a temporary folder";
-        m_path = pattern;
-    }
-    ~CTestFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    CTestFolder(const CTestFolder&) = delete;
-    CTestFolder& operator=(const CTestFolder&) = delete;
-
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
     // The names in the folder, sorted.
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_path))
+        for (const auto& entry : std::filesystem::directory_iterator(Path()))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
-
-private:
-    std::filesystem::path m_path;
 };
 
 inline std::string FileBytes(const std::string& path) {
