@@ -63,7 +63,7 @@ struct CPlacement {
 // The page's words: keywords, then body words, upper case, stop words left out, each once.
 std::set<std::string> PageWordSet(const CHtmlScan& scan, const CWordList* stopList) {
     std::set<std::string> words;
-    const auto take = [&](const std::string& word) {
+    const auto take = [&](std::string_view word) {
         std::string upper = ToUpperClassic(word);
         if (stopList && stopList->Contains(upper))
             return;
@@ -71,7 +71,7 @@ std::set<std::string> PageWordSet(const CHtmlScan& scan, const CWordList* stopLi
     };
     for (const std::string& word : scan.Keywords())
         take(word);
-    for (const std::string& word : scan.Words())
+    for (const std::string_view word : scan.Words())
         take(word);
     return words;
 }

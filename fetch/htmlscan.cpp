@@ -1,38 +1,103 @@
 #include "fetch/htmlscan.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "fetch/classicchars.h"
 #include "fetch/resolvelink.h"
 
 namespace {
 
-// Byte classes of the tokenizer, one table lookup per byte.
-enum : unsigned char {
-    kWordByte = 1, // neither white space, punctuation nor a digit (0x80-0xFF included)
-    kTextStop = 2, // needs its own rule outside a tag: '<' '>' '&' line feed
-    kTagStop = 4   // needs its own rule inside a tag: '<' '>' '"'
+// The tokenizer looks at 16 bytes at a time; the page copy and every area the tokenizer writes
+// to end in this much slack, so a block may be read or stored past the last byte that counts.
+constexpr size_t kBlock = 16;
+constexpr size_t kSlack = 4 * kBlock;
+
+// The bytes below bit n.
+uint32_t Below(uint32_t n) {
+    return (1u << n) - 1u;
+}
+
+#if defined(__SSE2__)
+using Block = __m128i;
+
+Block LoadBlock(const char* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+void StoreBlock(char* p, Block block) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), block);
+}
+__m128i Equal(Block block, char c) {
+    return _mm_cmpeq_epi8(block, _mm_set1_epi8(c));
+}
+uint32_t Mask(__m128i bytes) {
+    return static_cast<uint32_t>(_mm_movemask_epi8(bytes));
+}
+// Bytes from low to high (both below 0x80); bytes 0x80-0xFF compare as negative and fall in none.
+__m128i InRange(Block block, char low, char high) {
+    return _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8(static_cast<char>(low - 1))),
+                         _mm_cmplt_epi8(block, _mm_set1_epi8(static_cast<char>(high + 1))));
+}
+
+// The bytes that need their own rule outside a tag: '<' '>' '&' line feed, and the NUL that ends
+// the page copy.
+uint32_t TextStops(Block block) {
+    const __m128i angles = _mm_or_si128(Equal(block, '<'), Equal(block, '>'));
+    const __m128i others = _mm_or_si128(Equal(block, '&'), Equal(block, '\n'));
+    return Mask(_mm_or_si128(_mm_or_si128(angles, others), Equal(block, '\0')));
+}
+// The bytes that need their own rule inside a tag: '<' '>' '"' and the closing NUL.
+uint32_t TagStops(Block block) {
+    const __m128i angles = _mm_or_si128(Equal(block, '<'), Equal(block, '>'));
+    return Mask(_mm_or_si128(angles, _mm_or_si128(Equal(block, '"'), Equal(block, '\0'))));
+}
+// Bytes that are neither white space, punctuation nor digits in the classic locale: all but
+// 0x09-0x0D, 0x20-0x40, 0x5B-0x60 and 0x7B-0x7E.
+uint32_t WordBytes(Block block) {
+    const __m128i low = _mm_or_si128(InRange(block, 0x09, 0x0D), InRange(block, 0x20, 0x40));
+    const __m128i high = _mm_or_si128(InRange(block, 0x5B, 0x60), InRange(block, 0x7B, 0x7E));
+    return ~Mask(_mm_or_si128(low, high)) & 0xFFFFu;
+}
+#else
+struct Block {
+    unsigned char bytes[kBlock];
 };
 
-struct SByteTable {
-    unsigned char classes[256] = {};
-    SByteTable() {
-        for (int b = 0; b < 256; ++b) {
-            const auto c = static_cast<unsigned char>(b);
-            if (!ClassicChars::IsSpace(c) && !ClassicChars::IsPunct(c) && !ClassicChars::IsDigit(c))
-                classes[b] |= kWordByte;
-        }
-        for (unsigned char c : {'<', '>', '&', '\n'})
-            classes[c] |= kTextStop;
-        for (unsigned char c : {'<', '>', '"'})
-            classes[c] |= kTagStop;
-    }
-    bool Is(char c, unsigned char cls) const {
-        return (classes[static_cast<unsigned char>(c)] & cls) != 0;
-    }
-};
-
-const SByteTable kBytes;
+Block LoadBlock(const char* p) {
+    Block block;
+    std::memcpy(block.bytes, p, kBlock);
+    return block;
+}
+void StoreBlock(char* p, const Block& block) {
+    std::memcpy(p, block.bytes, kBlock);
+}
+template <typename Test> uint32_t MaskOf(const Block& block, Test test) {
+    uint32_t mask = 0;
+    for (size_t i = 0; i < kBlock; ++i)
+        mask |= test(block.bytes[i]) ? 1u << i : 0u;
+    return mask;
+}
+uint32_t TextStops(const Block& block) {
+    return MaskOf(block, [](unsigned char c) {
+        return c == '<' || c == '>' || c == '&' || c == '\n' || c == '\0';
+    });
+}
+uint32_t TagStops(const Block& block) {
+    return MaskOf(block,
+                  [](unsigned char c) { return c == '<' || c == '>' || c == '"' || c == '\0'; });
+}
+uint32_t WordBytes(const Block& block) {
+    return MaskOf(block, [](unsigned char c) {
+        return !ClassicChars::IsSpace(c) && !ClassicChars::IsPunct(c) && !ClassicChars::IsDigit(c);
+    });
+}
+#endif
 
 bool EqualsNoCase(std::string_view text, std::string_view lowerCase) {
     if (text.size() != lowerCase.size())
@@ -78,184 +143,263 @@ std::string_view TagName(std::string_view tag) {
     return tag.substr(0, i);
 }
 
-// Appends as much of the bytes as keeps text within limit bytes.
-void AppendCapped(std::string& text, std::string_view bytes, size_t limit) {
-    if (text.size() < limit)
-        text.append(bytes.substr(0, limit - text.size()));
-}
-
 } // namespace
 
-// The state of one pass over the page: the open tag, the current text run and the current
-// word. Every product goes straight into the scan. Bytes without a rule of their own are
-// handled a stretch at a time.
+// One pass over the page copy. The products go straight into the scan: the text of the open
+// run or tag is written at the top of the text area and becomes a token's text in place; the
+// open word is written at the top of the word area and becomes a word in place. Bytes without
+// a rule of their own are handled 16 at a time.
 class CHtmlScan::CTokenizer {
 public:
-    CTokenizer(CHtmlScan& scan, std::string_view page) : m_scan(scan), m_page(page) {
-        m_tag.reserve(256);
-        m_run.reserve(1024);
-        m_word.reserve(64);
-    }
+    // page: the copy, followed by a NUL and kSlack - 1 more readable bytes. texts and words:
+    // areas of at least page.size() + kSlack bytes each.
+    CTokenizer(CHtmlScan& scan, std::string_view page, char* texts, char* words)
+        : m_scan(scan), m_page(page), m_top(texts), m_wordTop(words) {}
 
     void Run() {
-        const size_t end = m_page.size();
-        size_t i = 0;
-        while (i < end) {
-            if (!m_skipUntil.empty()) {
-                i = FindClosingTag(i);
-                m_skipUntil = {};
-                continue;
-            }
-            i = m_inTag ? TakeTagStretch(i) : TakeTextStretch(i);
-            if (i >= end)
-                break;
-            const char c = m_page[i];
-            if (c == '<') {
-                OnLessThan();
-            } else if (c == '>') {
-                OnGreaterThan();
-            } else if (c == '\n') {
-                // A line feed counts as a blank in the run but neither is content nor ends a word.
-                AppendCapped(m_run, " ", kMaxRun);
-            } else if (c == '&') {
-                if (i + 1 < end && m_page[i + 1] != ' ') {
-                    i = SkipEntity(i);
-                    continue;
-                }
-                OnPlainText(m_page.substr(i, 1));
-            }
-            // A double quote inside a tag is dropped.
-            ++i;
+        const char* p = m_page.data();
+        for (;;) {
+            p = TakeText(p);
+            if (p == nullptr)
+                return;
+            p = TakeTag(p);
+            if (p == nullptr)
+                return;
         }
         // A pending run, word or tag at the end of the page is dropped.
     }
 
 private:
-    size_t StretchEnd(size_t from, unsigned char stop) const {
-        while (from < m_page.size() && !kBytes.Is(m_page[from], stop))
-            ++from;
-        return from;
-    }
+    const char* End() const { return m_page.data() + m_page.size(); }
 
-    size_t TakeTagStretch(size_t from) {
-        const size_t to = StretchEnd(from, kTagStop);
-        AppendCapped(m_tag, m_page.substr(from, to - from), kMaxText);
-        return to;
-    }
-
-    size_t TakeTextStretch(size_t from) {
-        const size_t to = StretchEnd(from, kTextStop);
-        OnPlainText(m_page.substr(from, to - from));
-        return to;
-    }
-
-    // Text bytes without a rule of their own: content of the run (as far as it has room) and
-    // material of words, which end at white space, punctuation and digits.
-    void OnPlainText(std::string_view text) {
-        if (text.empty())
-            return;
-        if (m_run.size() < kMaxRun) {
-            AppendCapped(m_run, text, kMaxRun);
-            m_runHasContent = true;
-        }
-        size_t i = 0;
-        while (i < text.size()) {
-            const size_t start = i;
-            while (i < text.size() && kBytes.Is(text[i], kWordByte))
-                ++i;
-            AppendCapped(m_word, text.substr(start, i - start), kMaxText);
-            if (i < text.size()) {
-                EndWord();
-                ++i;
+    // Outside a tag from p on. Returns the position just after the '<' that opens the next tag,
+    // or nullptr at the end of the page.
+    const char* TakeText(const char* p) {
+        for (;;) {
+            const Block block = LoadBlock(p);
+            const uint32_t stops = TextStops(block);
+            const uint32_t plain = stops != 0 ? static_cast<uint32_t>(std::countr_zero(stops))
+                                              : static_cast<uint32_t>(kBlock);
+            if (plain != 0)
+                OnPlainText(p, block, plain);
+            p += plain;
+            if (plain == kBlock)
+                continue;
+            switch (*p) {
+            case '<':
+                OnLessThan();
+                return p + 1;
+            case '\n':
+                // A line feed counts as a blank in the run but neither is content nor ends a word.
+                AppendBlankToRun();
+                ++p;
+                break;
+            case '&':
+                if (p + 1 < End() && p[1] != ' ') {
+                    p = SkipEntity(p);
+                    if (p == nullptr)
+                        return nullptr;
+                } else {
+                    OnPlainText(p, LoadBlock(p), 1);
+                    ++p;
+                }
+                break;
+            case '>':
+                // Outside a tag a '>' is dropped.
+                ++p;
+                break;
+            default:
+                return nullptr; // the NUL after the page
             }
         }
     }
 
-    void OnLessThan() {
-        EndWord();
-        if (!m_run.empty()) {
-            if (m_runHasContent)
-                m_scan.m_tokens.emplace_back(CHtmlToken::TK_TEXT, m_run);
-            m_run.clear();
-            m_runHasContent = false;
-        }
-        // The tag content is kept, so a second '<' inside a tag is simply dropped.
-        m_inTag = true;
-    }
-
-    void OnGreaterThan() {
-        if (m_inTag) {
-            ClassifyTag();
-            m_tag.clear();
-        }
-        m_inTag = false;
-    }
-
-    void ClassifyTag() {
-        std::string_view target;
-        if (MatchLinkTag(m_tag, 'a', "href=", target) ||
-            MatchLinkTag(m_tag, 'A', "HREF=", target)) {
-            m_scan.m_tokens.emplace_back(CHtmlToken::TK_LINK, std::string(target));
-        } else if (m_tag == "/a" || m_tag == "/A") {
-            m_scan.m_tokens.emplace_back(CHtmlToken::TK_ENDLINK, std::string());
-        } else {
-            m_scan.m_tokens.emplace_back(CHtmlToken::TK_TAG, m_tag);
-            // Script code and style sheets are not page text.
-            const std::string_view name = TagName(m_tag);
-            if (EqualsNoCase(name, "script"))
-                m_skipUntil = "</script";
-            else if (EqualsNoCase(name, "style"))
-                m_skipUntil = "</style";
+    // Inside a tag from p on. Returns the position after the tag's '>' (or the end of the skipped
+    // script or style), or nullptr at the end of the page.
+    const char* TakeTag(const char* p) {
+        for (;;) {
+            const Block block = LoadBlock(p);
+            const uint32_t stops = TagStops(block);
+            const uint32_t plain = stops != 0 ? static_cast<uint32_t>(std::countr_zero(stops))
+                                              : static_cast<uint32_t>(kBlock);
+            if (plain != 0 && m_tagLength < kMaxText) {
+                StoreBlock(m_top + m_tagLength, block);
+                m_tagLength = std::min<size_t>(m_tagLength + plain, kMaxText);
+            }
+            p += plain;
+            if (plain == kBlock)
+                continue;
+            switch (*p) {
+            case '>': {
+                const bool skip = ClassifyTag();
+                m_tagLength = 0;
+                ++p;
+                return skip ? FindClosingTag(p) : p;
+            }
+            case '<': // a second '<' inside a tag is dropped and the tag goes on
+            case '"': // so is a double quote
+                ++p;
+                break;
+            default:
+                return nullptr;
+            }
         }
     }
 
-    // Position of the next m_skipUntil (any case), or the end of the page.
-    size_t FindClosingTag(size_t from) const {
-        const size_t end = m_page.size();
-        while (from < end) {
-            const void* found = std::memchr(m_page.data() + from, '<', end - from);
-            if (found == nullptr)
-                return end;
-            from = static_cast<size_t>(static_cast<const char*>(found) - m_page.data());
-            if (EqualsNoCase(m_page.substr(from, m_skipUntil.size()), m_skipUntil))
-                return from;
-            ++from;
+    // The first `count` bytes of the block at p, none of which has a rule of its own: content of
+    // the run (as far as it has room) and material of words, which end at white space,
+    // punctuation and digits.
+    void OnPlainText(const char* p, Block block, uint32_t count) {
+        if (m_runLength < kMaxRun) {
+            StoreBlock(m_top + m_runLength, block);
+            m_runLength = std::min<size_t>(m_runLength + count, kMaxRun);
+            m_runHasContent = true;
         }
-        return end;
+        const uint32_t valid = Below(count);
+        uint32_t wordBytes = WordBytes(block) & valid;
+        if (m_wordLength > 0) {
+            const uint32_t others = ~wordBytes & valid;
+            const uint32_t length =
+                others != 0 ? static_cast<uint32_t>(std::countr_zero(others)) : count;
+            AppendToWord(p, length);
+            if (length == count)
+                return;
+            EndWord();
+            wordBytes &= ~Below(length);
+        }
+        while (wordBytes != 0) {
+            const uint32_t start = static_cast<uint32_t>(std::countr_zero(wordBytes));
+            const uint32_t others = ~wordBytes & valid & ~Below(start);
+            if (others == 0) {
+                AppendToWord(p + start, count - start);
+                return;
+            }
+            const uint32_t end = static_cast<uint32_t>(std::countr_zero(others));
+            if (end - start >= 3) {
+                StoreBlock(m_wordTop, LoadBlock(p + start));
+                m_scan.m_words.emplace_back(m_wordTop, end - start);
+                m_wordTop += end - start;
+            }
+            wordBytes &= ~Below(end);
+        }
     }
 
-    // Skips an entity from its '&' up to its ';', leaving a blank in the run. Returns the
-    // position of the ';' (read next as ordinary text) or the end of the page.
-    size_t SkipEntity(size_t ampersand) {
-        AppendCapped(m_run, " ", kMaxRun);
-        const size_t semicolon = m_page.find(';', ampersand + 1);
-        return semicolon == std::string_view::npos ? m_page.size() : semicolon;
+    void AppendToWord(const char* bytes, size_t count) {
+        if (m_wordLength >= kMaxText)
+            return;
+        char* to = m_wordTop + m_wordLength;
+        if (count <= kBlock)
+            StoreBlock(to, LoadBlock(bytes));
+        else
+            std::memcpy(to, bytes, std::min(count, kMaxText - m_wordLength));
+        m_wordLength = std::min(m_wordLength + count, kMaxText);
     }
 
     void EndWord() {
-        if (m_word.empty())
-            return;
-        if (m_word.size() >= 3)
-            m_scan.m_words.push_back(m_word);
-        m_word.clear();
+        if (m_wordLength >= 3) {
+            m_scan.m_words.emplace_back(m_wordTop, m_wordLength);
+            m_wordTop += m_wordLength;
+        }
+        m_wordLength = 0;
+    }
+
+    void AppendBlankToRun() {
+        if (m_runLength < kMaxRun)
+            m_top[m_runLength++] = ' ';
+    }
+
+    void OnLessThan() {
+        if (m_wordLength > 0)
+            EndWord();
+        if (m_runLength > 0) {
+            if (m_runHasContent) {
+                m_scan.m_tokens.emplace_back(CHtmlToken::TK_TEXT,
+                                             std::string_view(m_top, m_runLength));
+                m_top += m_runLength;
+            }
+            m_runLength = 0;
+            m_runHasContent = false;
+        }
+    }
+
+    // Stores the tag's token; true when the tag opens a script or a style sheet, whose content
+    // is then skipped: it is not page text.
+    bool ClassifyTag() {
+        const std::string_view tag(m_top, m_tagLength);
+        std::string_view target;
+        if (MatchLinkTag(tag, 'a', "href=", target) || MatchLinkTag(tag, 'A', "HREF=", target)) {
+            m_scan.m_tokens.emplace_back(CHtmlToken::TK_LINK, target);
+            m_top += m_tagLength;
+            return false;
+        }
+        if (tag == "/a" || tag == "/A") {
+            m_scan.m_tokens.emplace_back(CHtmlToken::TK_ENDLINK, std::string_view());
+            return false;
+        }
+        m_scan.m_tokens.emplace_back(CHtmlToken::TK_TAG, tag);
+        m_top += m_tagLength;
+        if (tag.empty() || (tag[0] != 's' && tag[0] != 'S'))
+            return false;
+        const std::string_view name = TagName(tag);
+        if (EqualsNoCase(name, "script"))
+            m_skipUntil = "</script";
+        else if (EqualsNoCase(name, "style"))
+            m_skipUntil = "</style";
+        else
+            return false;
+        return true;
+    }
+
+    // Position of the next m_skipUntil (any case) from p on, or nullptr when the page has none.
+    const char* FindClosingTag(const char* p) const {
+        const char* end = End();
+        while (p < end) {
+            const void* found = std::memchr(p, '<', static_cast<size_t>(end - p));
+            if (found == nullptr)
+                return nullptr;
+            p = static_cast<const char*>(found);
+            const size_t left = static_cast<size_t>(end - p);
+            if (EqualsNoCase(std::string_view(p, std::min(left, m_skipUntil.size())), m_skipUntil))
+                return p;
+            ++p;
+        }
+        return nullptr;
+    }
+
+    // Skips an entity from its '&' up to its ';', leaving a blank in the run. Returns the
+    // position of the ';' (read next as ordinary text) or nullptr when the page has none.
+    const char* SkipEntity(const char* ampersand) {
+        AppendBlankToRun();
+        const size_t left = static_cast<size_t>(End() - (ampersand + 1));
+        return static_cast<const char*>(std::memchr(ampersand + 1, ';', left));
     }
 
     CHtmlScan& m_scan;
     std::string_view m_page;
-    bool m_inTag = false;
-    std::string m_tag;
-    std::string m_run;
+    char* m_top;            // the open run or tag starts here; earlier texts belong to tokens
+    size_t m_runLength = 0; // at most kMaxRun
+    size_t m_tagLength = 0; // at most kMaxText
     bool m_runHasContent = false;
-    std::string m_word;
-    std::string_view m_skipUntil; // closing tag that ends a script or style; empty otherwise
+    char* m_wordTop;              // the open word starts here; earlier words are stored
+    size_t m_wordLength = 0;      // at most kMaxText; not 0 while a word is open
+    std::string_view m_skipUntil; // closing tag that ends a script or style
 };
 
 CHtmlScan CHtmlScan::Scan(std::string_view page) {
     const size_t nul = page.find('\0');
     if (nul != std::string_view::npos)
         page = page.substr(0, nul);
+    // One block: the page copy closed by NULs, then the area of token texts (every page byte
+    // gives at most one byte of a run or a tag), then the area of words (at most one byte each).
+    const size_t area = page.size() + kSlack;
     CHtmlScan scan;
-    CTokenizer(scan, page).Run();
+    scan.m_bytes = std::make_unique_for_overwrite<char[]>(3 * area);
+    char* copy = scan.m_bytes.get();
+    std::memcpy(copy, page.data(), page.size());
+    std::memset(copy + page.size(), 0, kSlack);
+    scan.m_tokens.reserve(page.size() / 32);
+    scan.m_words.reserve(page.size() / 16);
+    CTokenizer(scan, std::string_view(copy, page.size()), copy + area, copy + 2 * area).Run();
     return scan;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,10 @@
 
 // The scan of one downloaded page: its tokens and body words, and on request its title, meta
 // keywords and links. A small single-pass tokenizer over bytes, not an HTML parser.
+//
+// The texts of the tokens and the words are views into one block of storage the scan owns. They
+// stay valid as long as the scan, also after it has been moved (the block itself never moves),
+// and end with it.
 class CHtmlScan {
 public:
     // The longest text the scanner keeps in one title, link text, tag or word.
@@ -18,7 +23,8 @@ public:
     static constexpr size_t kMaxRun = 8192;
 
     // Tokenizes the page (read up to its first NUL byte) and collects its body words. Never
-    // fails; an empty page gives no tokens. Keywords stay empty and the title unasked.
+    // fails; an empty page gives no tokens. Keywords stay empty and the title unasked. The scan
+    // keeps its own copy of the bytes: page may go away afterwards.
     static CHtmlScan Scan(std::string_view page);
 
     // The page title, or nullptr when the page has no closing title tag. The string belongs to
@@ -34,14 +40,16 @@ public:
 
     const std::vector<CHtmlToken>& Tokens() const { return m_tokens; }
     const std::vector<std::string>& Keywords() const { return m_keywords; } // upper case
-    const std::vector<std::string>& Words() const { return m_words; } // case as written, repeats
+    // Case as written, repeats kept; views valid as long as the scan.
+    const std::vector<std::string_view>& Words() const { return m_words; }
 
 private:
     class CTokenizer;
 
+    std::unique_ptr<char[]> m_bytes; // page copy, token texts and words; never moves
     std::optional<std::string> m_title;
     bool m_titleAsked = false;
     std::vector<std::string> m_keywords;
     std::vector<CHtmlToken> m_tokens;
-    std::vector<std::string> m_words;
+    std::vector<std::string_view> m_words;
 };

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <string>
+#include <cstdint>
 #include <string_view>
-#include <utility>
 
-// One token of a scanned page. The kinds are bit values.
+// One token of a scanned page. The kinds are bit values. A token does not own its text: the
+// bytes belong to the CHtmlScan that made it and stay valid as long as that scan (also after
+// the scan is moved).
 class CHtmlToken {
 public:
     enum EKind : int {
@@ -14,20 +15,23 @@ public:
         TK_ENDLINK = 8 // neither text nor target
     };
 
-    // value is the text of a TK_TAG or TK_TEXT token, the target of a TK_LINK token.
-    CHtmlToken(int kind, std::string value) : m_kind(kind), m_value(std::move(value)) {}
+    // value is the text of a TK_TAG or TK_TEXT token, the target of a TK_LINK token; its bytes
+    // must outlive the token.
+    CHtmlToken(int kind, std::string_view value)
+        : m_data(value.data()), m_size(static_cast<uint32_t>(value.size())), m_kind(kind) {}
 
     int Kind() const { return m_kind; }
-    // Empty for TK_LINK and TK_ENDLINK. Valid as long as the token.
+    // Empty for TK_LINK and TK_ENDLINK.
     std::string_view Text() const {
-        return (m_kind & (TK_TAG | TK_TEXT)) != 0 ? std::string_view(m_value) : std::string_view();
+        return (m_kind & (TK_TAG | TK_TEXT)) != 0 ? Value() : std::string_view();
     }
-    // Empty except for TK_LINK. Valid as long as the token.
-    std::string_view Target() const {
-        return m_kind == TK_LINK ? std::string_view(m_value) : std::string_view();
-    }
+    // Empty except for TK_LINK.
+    std::string_view Target() const { return m_kind == TK_LINK ? Value() : std::string_view(); }
 
 private:
+    std::string_view Value() const { return std::string_view(m_data, m_size); }
+
+    const char* m_data; // one view serves both text and target, which keeps the token small
+    uint32_t m_size;    // token texts hold at most 8,192 bytes
     int m_kind;
-    std::string m_value; // one string serves both, which keeps the token array small
 };

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_REQUIRE(token.Text().size() <= CHtmlScan::kMaxRun);
         FUZZ_REQUIRE(token.Target().size() <= CHtmlScan::kMaxRun);
     }
-    for (const std::string& word : scan.Words())
+    for (const std::string_view word : scan.Words())
         FUZZ_REQUIRE(!word.empty() && word.size() <= CHtmlScan::kMaxText);
 
     const std::string* title = scan.GetTitle();

@@ -9,6 +9,10 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+Strings WordsOf(const CHtmlScan& scan) {
+    return Strings(scan.Words().begin(), scan.Words().end());
+}
+
 // The tokens as one line: "T:" tag, "L:" link target, "X:" text, "E" end of link.
 std::string Describe(const CHtmlScan& scan) {
     std::string out;
@@ -75,17 +79,17 @@ TEST(HtmlScan, TokenizesTagsTextAndLinks) {
     const CHtmlScan scan =
         CHtmlScan::Scan("<html><p>Hello world</p>\r\n<a href=x.html>go</a></html>");
     EXPECT_EQ(Describe(scan), "T:html|T:p|X:Hello world|T:/p|X:\r |L:x.html|X:go|E|T:/html");
-    EXPECT_EQ(scan.Words(), (Strings{"Hello", "world"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"Hello", "world"}));
 }
 
 TEST(HtmlScan, DropsPendingTextAfterLastTag) {
     const CHtmlScan scan = CHtmlScan::Scan("<p>first words</p></html>trailer");
     EXPECT_EQ(Describe(scan), "T:p|X:first words|T:/p|T:/html");
-    EXPECT_EQ(scan.Words(), (Strings{"first", "words"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"first", "words"}));
     // Words already ended by a separator are kept; only the pending run and word are dropped.
     const CHtmlScan ended = CHtmlScan::Scan("<p>x</p>trailing text\r\n");
     EXPECT_EQ(Describe(ended), "T:p|X:x|T:/p");
-    EXPECT_EQ(ended.Words(), (Strings{"trailing", "text"}));
+    EXPECT_EQ(WordsOf(ended), (Strings{"trailing", "text"}));
 }
 
 TEST(HtmlScan, TagTextLosesDoubleQuotesOnly) {
@@ -97,15 +101,15 @@ TEST(HtmlScan, StrayAngleBracketsAreDropped) {
     EXPECT_EQ(Describe(CHtmlScan::Scan("<a<b>")), "T:ab");
     const CHtmlScan scan = CHtmlScan::Scan("<p>ab>cd<br>");
     EXPECT_EQ(Describe(scan), "T:p|X:abcd|T:br");
-    EXPECT_EQ(scan.Words(), (Strings{"abcd"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"abcd"}));
     EXPECT_EQ(Describe(CHtmlScan::Scan("<>")), "T:");
 }
 
 TEST(HtmlScan, SplitsWordsByCharacterClass) {
-    EXPECT_EQ(CHtmlScan::Scan("<p>ab 12abc x-yz,wxyz!<p>").Words(), (Strings{"abc", "wxyz"}));
-    EXPECT_EQ(CHtmlScan::Scan("<p>abc abc\tABC<p>").Words(), (Strings{"abc", "abc", "ABC"}));
-    EXPECT_EQ(CHtmlScan::Scan("<p>ab\ncd<p>").Words(), (Strings{"abcd"}));
-    EXPECT_EQ(CHtmlScan::Scan("<p>abc\r\ndef<p>").Words(), (Strings{"abc", "def"}));
+    EXPECT_EQ(WordsOf(CHtmlScan::Scan("<p>ab 12abc x-yz,wxyz!<p>")), (Strings{"abc", "wxyz"}));
+    EXPECT_EQ(WordsOf(CHtmlScan::Scan("<p>abc abc\tABC<p>")), (Strings{"abc", "abc", "ABC"}));
+    EXPECT_EQ(WordsOf(CHtmlScan::Scan("<p>ab\ncd<p>")), (Strings{"abcd"}));
+    EXPECT_EQ(WordsOf(CHtmlScan::Scan("<p>abc\r\ndef<p>")), (Strings{"abc", "def"}));
 }
 
 TEST(HtmlScan, LineFeedIsABlankThatIsNotContent) {
@@ -115,28 +119,28 @@ TEST(HtmlScan, LineFeedIsABlankThatIsNotContent) {
 
 TEST(HtmlScan, HighBytesAreWordLetters) {
     const CHtmlScan scan = CHtmlScan::Scan("<p>caf\xc3\xa9 na\xefve \xff\xfe<p>");
-    EXPECT_EQ(scan.Words(), (Strings{"caf\xc3\xa9", "na\xefve"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"caf\xc3\xa9", "na\xefve"}));
 }
 
 TEST(HtmlScan, EntityLeavesBlankAndSemicolon) {
     const CHtmlScan scan = CHtmlScan::Scan("<p>Tom&amp;Jerry<p>");
     EXPECT_EQ(Describe(scan), "T:p|X:Tom ;Jerry|T:p");
-    EXPECT_EQ(scan.Words(), (Strings{"Tom", "Jerry"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"Tom", "Jerry"}));
     const CHtmlScan blank = CHtmlScan::Scan("<p>Tom & Jerry<p>");
     EXPECT_EQ(Describe(blank), "T:p|X:Tom & Jerry|T:p");
-    EXPECT_EQ(blank.Words(), (Strings{"Tom", "Jerry"}));
+    EXPECT_EQ(WordsOf(blank), (Strings{"Tom", "Jerry"}));
 }
 
 TEST(HtmlScan, EntitySkipsTagsUpToSemicolon) {
     const CHtmlScan scan = CHtmlScan::Scan("<p>one&x<b>two</b>;three<i>");
     EXPECT_EQ(Describe(scan), "T:p|X:one ;three|T:i");
-    EXPECT_EQ(scan.Words(), (Strings{"one", "three"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"one", "three"}));
 }
 
 TEST(HtmlScan, UnterminatedEntitySwallowsRestOfPage) {
     const CHtmlScan scan = CHtmlScan::Scan("<p>alpha beta &nbsp gamma<b>delta</b>");
     EXPECT_EQ(Describe(scan), "T:p");
-    EXPECT_EQ(scan.Words(), (Strings{"alpha", "beta"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"alpha", "beta"}));
 }
 
 TEST(HtmlScan, FindsTitleOnlyInExactCase) {
@@ -260,7 +264,7 @@ TEST(HtmlScan, SkipsScriptAndStyleContent) {
         "<p>after words</p>");
     EXPECT_EQ(Describe(scan), "T:p|X:before|T:/p|T:script type=text/javascript|T:/script|X:\r "
                               "|T:style|T:/style|T:p|X:after words|T:/p");
-    EXPECT_EQ(scan.Words(), (Strings{"before", "after", "words"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"before", "after", "words"}));
 }
 
 TEST(HtmlScan, SkipsScriptRegardlessOfCase) {
@@ -268,25 +272,25 @@ TEST(HtmlScan, SkipsScriptRegardlessOfCase) {
                                            "<Style>sheet rules</STYLE><p>more</p>");
     EXPECT_EQ(Describe(scan),
               "T:SCRIPT\nsrc=x|T:/ScRiPt|T:p|X:text|T:/p|T:Style|T:/STYLE|T:p|X:more|T:/p");
-    EXPECT_EQ(scan.Words(), (Strings{"text", "more"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"text", "more"}));
 }
 
 TEST(HtmlScan, ScriptSkipEndsOnlyAtItsOwnClosingTag) {
     const CHtmlScan scan =
         CHtmlScan::Scan("<script>one</style>two</scrip>three</script ><p>four</p>");
     EXPECT_EQ(Describe(scan), "T:script|T:/script |T:p|X:four|T:/p");
-    EXPECT_EQ(scan.Words(), (Strings{"four"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"four"}));
 }
 
 TEST(HtmlScan, ScriptWithoutClosingTagSkipsRestOfPage) {
     const CHtmlScan scan = CHtmlScan::Scan("<p>seen</p><script>var hidden;<p>never</p>\r\n");
     EXPECT_EQ(Describe(scan), "T:p|X:seen|T:/p|T:script");
-    EXPECT_EQ(scan.Words(), (Strings{"seen"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"seen"}));
 }
 
 TEST(HtmlScan, OnlyScriptAndStyleTagNamesStartSkipping) {
     const CHtmlScan scan = CHtmlScan::Scan("<scripts>kept<noscript>also kept</noscript><p>");
-    EXPECT_EQ(scan.Words(), (Strings{"kept", "also", "kept"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"kept", "also", "kept"}));
 }
 
 TEST(HtmlScan, FindsLinkAfterScript) {
@@ -300,7 +304,7 @@ TEST(HtmlScan, LongRunIsCutButLaterTextSurvives) {
     ASSERT_EQ(scan.Tokens().size(), 5u);
     EXPECT_EQ(scan.Tokens()[1].Text(), std::string(CHtmlScan::kMaxRun, 'r'));
     EXPECT_EQ(scan.Tokens()[3].Text(), "later text");
-    EXPECT_EQ(scan.Words(),
+    EXPECT_EQ(WordsOf(scan),
               (Strings{std::string(CHtmlScan::kMaxText, 'r'), "tail", "later", "text"}));
 }
 
@@ -308,7 +312,7 @@ TEST(HtmlScan, BytesPastFullRunStillFeedWords) {
     const std::string spaces(CHtmlScan::kMaxRun, ' ');
     const CHtmlScan scan = CHtmlScan::Scan("<p>" + spaces + "hidden words<p>");
     EXPECT_EQ(Describe(scan), "T:p|X:" + spaces + "|T:p");
-    EXPECT_EQ(scan.Words(), (Strings{"hidden", "words"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"hidden", "words"}));
 }
 
 TEST(HtmlScan, CutsTagTextAtTextLimit) {
@@ -328,14 +332,14 @@ TEST(HtmlScan, SurvivesOnlyLessThanSigns) {
 TEST(HtmlScan, UnterminatedTagLosesItsContent) {
     const CHtmlScan scan = CHtmlScan::Scan("<p>words here<a href=lost.html never closed");
     EXPECT_EQ(Describe(scan), "T:p|X:words here");
-    EXPECT_EQ(scan.Words(), (Strings{"words", "here"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"words", "here"}));
 }
 
 TEST(HtmlScan, StopsAtFirstNulByte) {
     const std::string page("<p>seen text</p>\0<p>hidden text</p>", 35);
     const CHtmlScan scan = CHtmlScan::Scan(page);
     EXPECT_EQ(Describe(scan), "T:p|X:seen text|T:/p");
-    EXPECT_EQ(scan.Words(), (Strings{"seen", "text"}));
+    EXPECT_EQ(WordsOf(scan), (Strings{"seen", "text"}));
     EXPECT_TRUE(CHtmlScan::Scan(std::string("\0<p>x</p>", 9)).Tokens().empty());
     EXPECT_TRUE(CHtmlScan::Scan(std::string("<p>a&\0b;</p>", 12)).Words().empty());
 }
