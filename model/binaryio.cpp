@@ -96,26 +96,6 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     return ok ? ReadResult::Ok : ReadResult::Failed;
 }
 
-bool CBinaryReader::ReadInt32(std::int32_t& value) {
-    if (m_failed || Remaining() < 4)
-        return Fail();
-    const auto* p = reinterpret_cast<const unsigned char*>(m_data.data() + m_pos);
-    const std::uint32_t u = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
-                            std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-    value = static_cast<std::int32_t>(u);
-    m_pos += 4;
-    return true;
-}
-
-bool CBinaryReader::ReadView(std::int32_t length, std::string_view& out, std::int32_t maxLength) {
-    if (m_failed || length < 0 || length > maxLength ||
-        static_cast<std::size_t>(length) > Remaining())
-        return Fail();
-    out = m_data.substr(m_pos, static_cast<std::size_t>(length));
-    m_pos += static_cast<std::size_t>(length);
-    return true;
-}
-
 bool CBinaryReader::ReadBytes(std::int32_t length, std::string& out, std::int32_t maxLength) {
     std::string_view view;
     if (!ReadView(length, view, maxLength))
@@ -127,11 +107,6 @@ bool CBinaryReader::ReadBytes(std::int32_t length, std::string& out, std::int32_
 bool CBinaryReader::ReadString(std::string& out, std::int32_t maxLength) {
     std::int32_t length = 0;
     return ReadInt32(length) && ReadBytes(length, out, maxLength);
-}
-
-bool CBinaryReader::ReadStringView(std::string_view& out, std::int32_t maxLength) {
-    std::int32_t length = 0;
-    return ReadInt32(length) && ReadView(length, out, maxLength);
 }
 
 bool CBinaryReader::CountFits(std::int32_t count, std::size_t minRecordSize) const {

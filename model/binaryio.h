@@ -20,14 +20,35 @@ class CBinaryReader {
 public:
     explicit CBinaryReader(std::string_view data) : m_data(data) {}
 
-    bool ReadInt32(std::int32_t& value);
+    // The integer and view readers are inline: a store's loader calls them tens of millions
+    // of times.
+    bool ReadInt32(std::int32_t& value) {
+        if (m_failed || Remaining() < 4)
+            return Fail();
+        const auto* p = reinterpret_cast<const unsigned char*>(m_data.data() + m_pos);
+        const std::uint32_t u = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
+                                std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+        value = static_cast<std::int32_t>(u);
+        m_pos += 4;
+        return true;
+    }
     // Reads length bytes; fails when length is negative, above maxLength or past the end.
     bool ReadBytes(std::int32_t length, std::string& out, std::int32_t maxLength = kMaxText);
     // As ReadBytes, but `out` points into the reader's data (valid as long as that data is).
-    bool ReadView(std::int32_t length, std::string_view& out, std::int32_t maxLength = kMaxText);
+    bool ReadView(std::int32_t length, std::string_view& out, std::int32_t maxLength = kMaxText) {
+        if (m_failed || length < 0 || length > maxLength ||
+            static_cast<std::size_t>(length) > Remaining())
+            return Fail();
+        out = m_data.substr(m_pos, static_cast<std::size_t>(length));
+        m_pos += static_cast<std::size_t>(length);
+        return true;
+    }
     // A 32-bit length followed by that many bytes.
     bool ReadString(std::string& out, std::int32_t maxLength = kMaxText);
-    bool ReadStringView(std::string_view& out, std::int32_t maxLength = kMaxText);
+    bool ReadStringView(std::string_view& out, std::int32_t maxLength = kMaxText) {
+        std::int32_t length = 0;
+        return ReadInt32(length) && ReadView(length, out, maxLength);
+    }
     // True when count is not negative and count records of at least minRecordSize bytes each
     // could still follow; a check before reserving room for a count read from a file.
     bool CountFits(std::int32_t count, std::size_t minRecordSize) const;

@@ -4,22 +4,17 @@ void CIndexTally::Add(std::int32_t key, std::int32_t n) {
     for (Entry& entry : m_entries) {
         if (entry.key == key) {
             entry.count += n;
-            if (entry.removed) {
-                entry.removed = false;
-                ++m_active;
-            }
+            entry.removed = false;
             return;
         }
     }
     m_entries.push_back(Entry{key, n, false});
-    ++m_active;
 }
 
 bool CIndexTally::Remove(std::int32_t key) {
     for (Entry& entry : m_entries) {
         if (entry.key == key && !entry.removed) {
             entry.removed = true;
-            --m_active;
             return true;
         }
     }
@@ -35,7 +30,6 @@ bool CIndexTally::Contains(std::int32_t key) const {
 
 std::vector<std::int32_t> CIndexTally::ActiveKeys() const {
     std::vector<std::int32_t> keys;
-    keys.reserve(static_cast<std::size_t>(m_active));
     for (const Entry& entry : m_entries)
         if (!entry.removed)
             keys.push_back(entry.key);
@@ -50,5 +44,4 @@ void CIndexTally::ReplaceKey(std::int32_t from, std::int32_t to) {
 
 void CIndexTally::Clear() {
     m_entries.clear();
-    m_active = 0;
 }

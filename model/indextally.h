@@ -22,7 +22,13 @@ public:
     // All entries, removed ones included, in insertion order; callers skip `removed`.
     const std::vector<Entry>& Entries() const { return m_entries; }
     int Size() const { return static_cast<int>(m_entries.size()); }
-    int ActiveCount() const { return m_active; }
+    // Counted when asked: a tally holds a few entries, and every site carries one.
+    int ActiveCount() const {
+        int active = 0;
+        for (const Entry& entry : m_entries)
+            active += entry.removed ? 0 : 1;
+        return active;
+    }
 
     // Every key not removed, in entry order.
     std::vector<std::int32_t> ActiveKeys() const;
@@ -32,5 +38,4 @@ public:
 
 private:
     std::vector<Entry> m_entries;
-    int m_active = 0;
 };

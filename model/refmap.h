@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -140,6 +141,16 @@ public:
             m_items[static_cast<size_type>(it.Base() - m_items.begin())] = item;
             Touch();
         }
+    }
+
+    // For bulk loads: takes over a whole list already sorted by key with no key twice (not
+    // checked: the caller has made it so), with one new stamp for it all.
+    void AdoptSorted(std::vector<T*> items) {
+        assert(std::adjacent_find(items.begin(), items.end(), [](const T* a, const T* b) {
+                   return !(KeyOf(a) < KeyOf(b));
+               }) == items.end());
+        m_items = std::move(items);
+        Touch();
     }
 
     // For bulk loads: appends without keeping the order. Until Normalize() is called the map

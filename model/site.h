@@ -56,15 +56,16 @@ public:
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     std::int32_t m_time = 0;
+    // The small fields sit together: two million link sites make every padding byte count.
+    std::int32_t m_visited = 0;
+    std::int32_t m_unused = 0;
     bool m_selected = false;
     double m_vx = 0.0;
     double m_vy = 0.0;
-    std::int32_t m_visited = 0;
     std::string m_annotation;
     std::string m_url;
     std::string m_title;
     std::string m_label; // log book text, rebuilt on every view update
     CIndexTally m_categories;
     std::vector<std::unique_ptr<CSite>> m_links; // slots may be empty; walks skip them
-    std::int32_t m_unused = 0;
 };

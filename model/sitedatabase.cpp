@@ -5,8 +5,11 @@
 #include "model/random.h"
 #include "model/site.h"
 #include "model/wordentry.h"
+#include "model/wordlookup.h"
 
 #include <algorithm>
+#include <cstring>
+#include <ctime>
 #include <sys/stat.h>
 #include <utility>
 
@@ -34,11 +37,33 @@ std::string_view Capped(const std::string& text) {
 }
 
 // Words are compared in upper case everywhere; a file from elsewhere may hold them otherwise.
-void ToUpperAscii(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - ('a' - 'A'));
+void ToUpperAscii(char* text, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (text[i] >= 'a' && text[i] <= 'z')
+            text[i] = static_cast<char>(text[i] - ('a' - 'A'));
     }
+}
+
+bool HasLowerAscii(std::string_view text) {
+    for (char c : text) {
+        if (c >= 'a' && c <= 'z')
+            return true;
+    }
+    return false;
+}
+
+// True when one of the eight bytes is an ASCII lower-case letter (bytes above 127 never are).
+bool HasLowerByte(std::uint64_t bytes) {
+    constexpr std::uint64_t kOnes = ~std::uint64_t(0) / 255;
+    const std::uint64_t low7 = bytes & kOnes * 127;
+    return ((kOnes * (127 + 'z' + 1) - low7) & ~bytes & (low7 + kOnes * (127 - ('a' - 1))) &
+            kOnes * 128) != 0;
+}
+
+bool HasLowerAscii(const CWordKey& key) {
+    if (key.text.size() > 15)
+        return HasLowerAscii(key.text);
+    return HasLowerByte(key.lo) || HasLowerByte(key.hi & (~std::uint64_t(0) >> 8));
 }
 
 std::int32_t CappedLength(const std::string& text) {
@@ -123,80 +148,150 @@ std::string CSiteDatabase::SetAsideNotice() const {
     return " The file will be renamed aside, not overwritten, at the next save.";
 }
 
+// The loader's word look-up (text to entry number) and what it gathers for IndexLoadedSites.
+class CSiteDatabase::CLoadState {
+public:
+    explicit CLoadState(std::size_t expectedWords) : lookup(expectedWords) {}
+
+    CWordLookup lookup;
+    std::vector<CWordEntry*> entries;      // by entry number, in the order made
+    std::vector<std::uint32_t> siteCounts; // by entry number: loaded sites carrying it
+    // The entry numbers of every loaded site's m_words, site after site in m_sites order;
+    // site i's run starts at wordStarts[i] and ends where the next begins.
+    std::vector<std::uint32_t> siteWords;
+    std::vector<std::size_t> wordStarts;
+    std::int32_t now = 0; // the time given to every link site
+
+    // Scratch of one site record, kept from one record to the next.
+    std::vector<std::string_view> words;
+    std::vector<LinkRecord> links;
+    std::vector<CWordKey> keys; // of the words kept, upper case
+    std::vector<std::uint32_t> numbers;
+    std::string upperTexts; // the words a record holds in lower case, made upper case
+};
+
 CSiteDatabase::LoadResult CSiteDatabase::Load(std::string_view bytes) {
-    const LoadResult result = LoadRecords(bytes);
-    IndexLoadedSites();
-    return result;
-}
-
-// Fills every word entry's m_sites from the sites' m_words at once. A popular word is carried
-// by nearly every site: visiting the sites in URL order appends each entry's sites already
-// sorted, where adding them in file order would sort every entry again and again. Of sites
-// with the same URL the later one in the file is kept, as one AddSite after another does.
-void CSiteDatabase::IndexLoadedSites() {
-    std::vector<CSite*> byUrl;
-    byUrl.reserve(m_sites.size());
-    for (const auto& site : m_sites) {
-        if (site)
-            byUrl.push_back(site.get());
-    }
-    std::stable_sort(byUrl.begin(), byUrl.end(),
-                     [](const CSite* a, const CSite* b) { return a->m_url < b->m_url; });
-    for (CSite* site : byUrl) {
-        for (const auto& [text, entry] : site->m_words)
-            entry->m_sites.AppendUnsorted(site);
-    }
-    for (auto& [text, entry] : m_words)
-        entry->m_sites.Normalize();
-}
-
-CSiteDatabase::LoadResult CSiteDatabase::LoadRecords(std::string_view bytes) {
     CBinaryReader reader(bytes);
     std::int32_t version = 0;
     if (!reader.ReadInt32(version))
         return LoadResult::Damaged;
     if (version != kFileVersion)
         return LoadResult::WrongVersion;
-    if (!LoadWords(reader))
+    std::int32_t wordCount = 0;
+    CBinaryReader peek = reader;
+    peek.ReadInt32(wordCount);
+    CLoadState state(
+        reader.CountFits(wordCount, kMinWordRecord) ? static_cast<std::size_t>(wordCount) : 0);
+    state.now = static_cast<std::int32_t>(std::time(nullptr));
+    const LoadResult result = LoadRecords(reader, state);
+    IndexLoadedSites(state);
+    return result;
+}
+
+// Fills the URL map and every word entry's m_sites from what the sites carry, at once. The
+// sites are taken in URL order, so each entry's list comes out sorted, made at its exact size.
+// Of sites with the same URL the later one in the file is kept, as one AddSite after another
+// does: in the URL map, and in an entry carried by both.
+void CSiteDatabase::IndexLoadedSites(CLoadState& state) {
+    const std::size_t loaded = state.wordStarts.size();
+    state.wordStarts.push_back(state.siteWords.size());
+    std::vector<std::uint32_t> byUrl(loaded);
+    for (std::uint32_t i = 0; i < loaded; ++i)
+        byUrl[i] = i;
+    std::stable_sort(byUrl.begin(), byUrl.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return m_sites[a]->m_url < m_sites[b]->m_url;
+    });
+
+    std::vector<std::vector<CSite*>> lists(state.entries.size());
+    for (std::size_t number = 0; number < lists.size(); ++number)
+        lists[number].reserve(state.siteCounts[number]);
+    for (std::size_t k = 0; k < loaded; ++k) {
+        CSite* site = m_sites[byUrl[k]].get();
+        const bool sameAsPrevious = k > 0 && m_sites[byUrl[k - 1]]->m_url == site->m_url;
+        const bool sameAsNext = k + 1 < loaded && m_sites[byUrl[k + 1]]->m_url == site->m_url;
+        if (!sameAsNext)
+            m_urlMap.emplace_hint(m_urlMap.end(), site->m_url, site);
+        const std::size_t begin = state.wordStarts[byUrl[k]];
+        const std::size_t end = state.wordStarts[byUrl[k] + 1];
+        for (std::size_t w = begin; w < end; ++w) {
+            std::vector<CSite*>& list = lists[state.siteWords[w]];
+            if (sameAsPrevious && !list.empty() && list.back()->m_url == site->m_url)
+                list.back() = site;
+            else
+                list.push_back(site);
+        }
+    }
+    for (std::size_t number = 0; number < lists.size(); ++number)
+        state.entries[number]->m_sites.AdoptSorted(std::move(lists[number]));
+}
+
+CSiteDatabase::LoadResult CSiteDatabase::LoadRecords(CBinaryReader& reader, CLoadState& state) {
+    if (!LoadWords(reader, state))
         return LoadResult::Damaged;
 
     std::int32_t siteCount = 0;
     if (!reader.ReadInt32(siteCount) || !reader.CountFits(siteCount, kMinSiteRecord))
         return LoadResult::Damaged;
     m_sites.reserve(static_cast<std::size_t>(siteCount));
+    state.wordStarts.reserve(static_cast<std::size_t>(siteCount) + 1);
+    // Every kept word reference takes at least 6 bytes of the file: reserving for that many
+    // costs address space only, where growing would copy the list again and again.
+    state.siteWords.reserve(reader.Remaining() / (kMinSiteWord + 2));
     for (std::int32_t i = 0; i < siteCount; ++i) {
-        if (!LoadSite(reader))
+        if (!LoadSite(reader, state))
             return LoadResult::Damaged;
     }
     // Bytes after the last record mean the counts do not describe the file.
     return reader.AtEnd() ? LoadResult::Ok : LoadResult::Damaged;
 }
 
-bool CSiteDatabase::LoadWords(CBinaryReader& reader) {
+std::uint32_t CSiteDatabase::FindOrMakeLoadedWord(const CWordKey& key, CLoadState& state) {
+    const std::uint32_t found = state.lookup.Find(key);
+    if (found != CWordLookup::kMissing)
+        return found;
+    auto entry = std::make_unique<CWordEntry>(std::string(key.text));
+    entry->m_x = RandomBetween(20, 1980);
+    entry->m_y = RandomBetween(20, 1980);
+    CWordEntry* raw = entry.get();
+    // Files are written in text order, so the hint is right but for files from elsewhere.
+    m_words.emplace_hint(m_words.end(), std::string(key.text), std::move(entry));
+    // The entry's own text outlives the look-up, where key.text may not.
+    CWordKey own = key;
+    own.text = raw->m_text;
+    state.entries.push_back(raw);
+    state.siteCounts.push_back(0);
+    return state.lookup.Add(own);
+}
+
+bool CSiteDatabase::LoadWords(CBinaryReader& reader, CLoadState& state) {
     std::int32_t wordCount = 0;
     if (!reader.ReadInt32(wordCount) || !reader.CountFits(wordCount, kMinWordRecord))
         return false;
-    std::string text;
     for (std::int32_t i = 0; i < wordCount; ++i) {
-        std::string_view view;
+        std::string_view text;
         std::int32_t x = 0, y = 0, count = 0;
-        if (!reader.ReadStringView(view) || !reader.ReadInt32(x) || !reader.ReadInt32(y) ||
+        if (!reader.ReadStringView(text) || !reader.ReadInt32(x) || !reader.ReadInt32(y) ||
             !reader.ReadInt32(count))
             return false;
-        text.assign(view);
-        ToUpperAscii(text);
-        if (CWordEntry* entry = FindOrMakeWord(text)) {
-            entry->m_x = x;
-            entry->m_y = y;
-            entry->m_count = count;
+        if (text.size() < 2)
+            continue;
+        std::string upper;
+        if (HasLowerAscii(text)) {
+            upper.assign(text);
+            ToUpperAscii(upper.data(), upper.size());
+            text = upper;
         }
+        CWordEntry* entry = state.entries[FindOrMakeLoadedWord(CWordLookup::MakeKey(text), state)];
+        entry->m_x = x;
+        entry->m_y = y;
+        entry->m_count = count;
     }
     return true;
 }
 
 // Reads one visited-site record whole before anything is made of it, so a record cut short
 // leaves no half site and no word entry behind.
-bool CSiteDatabase::LoadSite(CBinaryReader& reader) {
+bool CSiteDatabase::LoadSite(CBinaryReader& reader, CLoadState& state) {
     std::int32_t urlLength = 0, titleLength = 0, annotationLength = 0, linkCount = 0;
     std::int32_t visited = 0, hidden = 0, x = 0, y = 0, time = 0;
     std::string_view url, title, annotation;
@@ -210,16 +305,16 @@ bool CSiteDatabase::LoadSite(CBinaryReader& reader) {
     std::int32_t wordCount = 0;
     if (!reader.ReadInt32(wordCount) || !reader.CountFits(wordCount, kMinSiteWord))
         return false;
-    std::vector<std::string_view> words(static_cast<std::size_t>(wordCount));
-    for (std::string_view& word : words) {
+    state.words.resize(static_cast<std::size_t>(wordCount));
+    for (std::string_view& word : state.words) {
         if (!reader.ReadStringView(word))
             return false;
     }
 
     if (!reader.CountFits(linkCount, kMinLinkRecord))
         return false;
-    std::vector<LinkRecord> links(static_cast<std::size_t>(linkCount));
-    for (LinkRecord& link : links) {
+    state.links.resize(static_cast<std::size_t>(linkCount));
+    for (LinkRecord& link : state.links) {
         if (!ReadLinkRecord(reader, link))
             return false;
     }
@@ -229,30 +324,85 @@ bool CSiteDatabase::LoadSite(CBinaryReader& reader) {
     site->m_x = ClampToMap(x);
     site->m_y = ClampToMap(y);
     site->m_hidden = hidden;
+    LoadSiteWords(*site, state);
 
-    std::string text;
-    for (std::string_view word : words) {
-        text.assign(word);
-        ToUpperAscii(text);
-        if (CWordEntry* entry = FindOrMakeWord(text)) {
-            // The entry learns of the site once the whole file is read (IndexLoadedSites).
-            site->m_words.emplace(text, entry);
-        }
-    }
-
-    site->m_links.reserve(links.size());
-    for (const LinkRecord& record : links) {
+    site->m_links.reserve(state.links.size());
+    for (const LinkRecord& record : state.links) {
         auto link = std::make_unique<CSite>(std::string(record.url), std::string(record.title),
-                                            std::string(record.annotation), 0, 0);
+                                            std::string(record.annotation), 0, state.now);
         link->m_x = record.x;
         link->m_y = record.y;
         link->m_hidden = record.hidden;
         site->m_links.push_back(std::move(link));
     }
 
-    m_urlMap[site->m_url] = site.get();
     m_sites.push_back(std::move(site));
     return true;
+}
+
+// The site's words go to its m_words (not yet to the entries: IndexLoadedSites does that once
+// the whole file is read). A file of ours holds them upper case and in text order, which is
+// taken over whole; others go in one by one, a text given twice counting once.
+// The word made upper case, kept in the record's scratch until the next record.
+std::string_view CSiteDatabase::UpperCopy(std::string_view word, CLoadState& state) {
+    if (state.upperTexts.empty()) {
+        // Reserved for every word of the record at once, so that the views stay valid.
+        std::size_t bytes = 0;
+        for (std::string_view each : state.words)
+            bytes += each.size();
+        state.upperTexts.reserve(bytes);
+    }
+    const std::size_t start = state.upperTexts.size();
+    state.upperTexts.append(word);
+    ToUpperAscii(state.upperTexts.data() + start, word.size());
+    return std::string_view(state.upperTexts.data() + start, word.size());
+}
+
+void CSiteDatabase::LoadSiteWords(CSite& site, CLoadState& state) {
+    state.upperTexts.clear();
+    state.keys.clear();
+    bool ordered = true;
+    for (std::string_view word : state.words) {
+        if (word.size() < 2)
+            continue;
+        CWordKey key = CWordLookup::MakeKey(word);
+        if (HasLowerAscii(key))
+            key = CWordLookup::MakeKey(UpperCopy(word, state));
+        ordered = ordered && (state.keys.empty() || CWordLookup::Less(state.keys.back(), key));
+        state.keys.push_back(key);
+    }
+    // Each look-up asks ahead for the slot of one a few words on, which has arrived when its
+    // turn comes.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t count = state.keys.size();
+    for (std::size_t i = 0; i < count && i < kAhead; ++i)
+        state.lookup.Prefetch(state.keys[i]);
+    state.numbers.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + kAhead < count)
+            state.lookup.Prefetch(state.keys[i + kAhead]);
+        state.numbers.push_back(FindOrMakeLoadedWord(state.keys[i], state));
+    }
+
+    state.wordStarts.push_back(state.siteWords.size());
+    if (ordered) {
+        std::vector<CWordEntry*> entries;
+        entries.reserve(state.numbers.size());
+        for (std::uint32_t number : state.numbers) {
+            entries.push_back(state.entries[number]);
+            ++state.siteCounts[number];
+            state.siteWords.push_back(number);
+        }
+        site.m_words.AdoptSorted(std::move(entries));
+        return;
+    }
+    site.m_words.reserve(state.numbers.size());
+    for (std::uint32_t number : state.numbers) {
+        if (site.m_words.Insert(state.entries[number]).second) {
+            ++state.siteCounts[number];
+            state.siteWords.push_back(number);
+        }
+    }
 }
 
 bool CSiteDatabase::Save() {

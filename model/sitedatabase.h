@@ -10,6 +10,7 @@
 class CBinaryReader;
 class CSite;
 class CWordEntry;
+struct CWordKey;
 
 // The URL database: the visited sites in the order they were added, a URL map for look-ups
 // and the word index. It owns every visited site and every word entry, and keeps urls.wfx.
@@ -68,14 +69,22 @@ public:
 
 private:
     enum class LoadResult { Ok, WrongVersion, Damaged };
+    // What the loader keeps while it reads: a hash look-up of the word entries by text and the
+    // entries each loaded site carries, for filling the entries' m_sites at the end.
+    class CLoadState;
 
     bool OpenFile(const std::string& fileName, bool readOnly);
     void Clear();
     LoadResult Load(std::string_view bytes);
-    LoadResult LoadRecords(std::string_view bytes);
-    void IndexLoadedSites();
-    bool LoadWords(CBinaryReader& reader);
-    bool LoadSite(CBinaryReader& reader);
+    LoadResult LoadRecords(CBinaryReader& reader, CLoadState& state);
+    void IndexLoadedSites(CLoadState& state);
+    bool LoadWords(CBinaryReader& reader, CLoadState& state);
+    bool LoadSite(CBinaryReader& reader, CLoadState& state);
+    // The entry number of an upper-case text of 2 or more characters, made when missing as
+    // FindOrMakeWord makes it.
+    std::uint32_t FindOrMakeLoadedWord(const CWordKey& key, CLoadState& state);
+    void LoadSiteWords(CSite& site, CLoadState& state);
+    static std::string_view UpperCopy(std::string_view word, CLoadState& state);
     // Renames the damaged file aside; asideName receives the new name (empty when there was
     // no file). False, reported, when the file is there and cannot be renamed.
     bool SetAsideDamagedFileBeforeSave(std::string& asideName);
