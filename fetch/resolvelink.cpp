@@ -39,62 +39,73 @@ std::string RemoveDotSegments(std::string_view path) {
     return output;
 }
 
-// RFC 3986 section 5.2.3.
-std::string MergePaths(const CUrlSplitter& base, const std::string& referencePath) {
-    if (base.HasAuthority() && base.Path().empty())
-        return "/" + referencePath;
-    const size_t slash = base.Path().rfind('/');
-    if (slash == std::string::npos)
-        return referencePath;
-    return base.Path().substr(0, slash + 1) + referencePath;
+// Appends the path made of head and tail, dot segments removed. Removing them changes only a
+// path with a segment "." or "..", which starts the path or follows a '/'; any other path is
+// appended as it is, without a copy.
+void AppendPath(std::string& result, std::string_view head, std::string_view tail) {
+    const bool mayHaveDots = (head.empty() ? tail.starts_with('.') : head.starts_with('.')) ||
+                             head.find("/.") != std::string_view::npos ||
+                             tail.find("/.") != std::string_view::npos ||
+                             (head.ends_with('/') && tail.starts_with('.'));
+    if (!mayHaveDots) {
+        result += head;
+        result += tail;
+        return;
+    }
+    std::string path(head);
+    path += tail;
+    result += RemoveDotSegments(path);
 }
 
-// RFC 3986 section 5.2.2 for a reference without a scheme, recomposed as section 5.3 says.
-std::string ResolveAgainstHttpPage(const CUrlSplitter& base, const CUrlSplitter& reference) {
-    const CUrlSplitter* authoritySource = &base;
-    std::string path;
-    const std::string* query = nullptr;
-    if (reference.HasAuthority()) {
-        authoritySource = &reference;
-        path = RemoveDotSegments(reference.Path());
-        query = reference.HasQuery() ? &reference.Query() : nullptr;
-    } else if (reference.Path().empty()) {
-        path = base.Path();
-        if (reference.HasQuery())
-            query = &reference.Query();
-        else if (base.HasQuery())
-            query = &base.Query();
-    } else {
-        if (reference.Path().front() == '/')
-            path = RemoveDotSegments(reference.Path());
-        else
-            path = RemoveDotSegments(MergePaths(base, reference.Path()));
-        query = reference.HasQuery() ? &reference.Query() : nullptr;
+// RFC 3986 sections 5.2.2 and 5.2.3 for a reference without a scheme, recomposed as section
+// 5.3 says.
+std::string ResolveAgainstHttpPage(const SUrlParts& base, const SUrlParts& reference) {
+    const SUrlParts& authoritySource = reference.hasAuthority ? reference : base;
+    std::string result;
+    result.reserve(base.scheme.size() + 3 + authoritySource.authority.size() + base.path.size() +
+                   reference.path.size() + base.query.size() + reference.query.size() +
+                   reference.fragment.size() + 3);
+    result += base.scheme;
+    result += ':';
+    if (authoritySource.hasAuthority) {
+        result += "//";
+        result += authoritySource.authority;
     }
 
-    std::string result = base.Scheme();
-    result += ':';
-    if (authoritySource->HasAuthority()) {
-        result += "//";
-        result += authoritySource->Authority();
+    const std::string_view* query = nullptr;
+    if (reference.hasAuthority) {
+        AppendPath(result, {}, reference.path);
+        query = reference.hasQuery ? &reference.query : nullptr;
+    } else if (reference.path.empty()) {
+        result += base.path;
+        if (reference.hasQuery)
+            query = &reference.query;
+        else if (base.hasQuery)
+            query = &base.query;
+    } else {
+        if (reference.path.front() == '/') {
+            AppendPath(result, {}, reference.path);
+        } else if (base.hasAuthority && base.path.empty()) {
+            AppendPath(result, "/", reference.path);
+        } else {
+            const size_t slash = base.path.rfind('/');
+            const std::string_view directory = slash == std::string_view::npos
+                                                   ? std::string_view()
+                                                   : base.path.substr(0, slash + 1);
+            AppendPath(result, directory, reference.path);
+        }
+        query = reference.hasQuery ? &reference.query : nullptr;
     }
-    result += path;
+
     if (query != nullptr) {
         result += '?';
         result += *query;
     }
-    if (reference.HasFragment()) {
+    if (reference.hasFragment) {
         result += '#';
-        result += reference.Fragment();
+        result += reference.fragment;
     }
     return result;
-}
-
-std::string LocalDirectoryOf(std::string_view pageUrl) {
-    const size_t separator = pageUrl.find_last_of("/\\");
-    if (separator == std::string_view::npos)
-        return {};
-    return std::string(pageUrl.substr(0, separator + 1));
 }
 
 bool IsLocal(EUrlClass urlClass) {
@@ -107,18 +118,28 @@ std::string Capped(std::string url) {
     return url;
 }
 
+std::string Capped(std::string_view url) {
+    return std::string(url.substr(0, kMaxResolvedLinkLength));
+}
+
 } // namespace
 
 std::string ResolveLink(std::string_view pageUrl, std::string_view target) {
-    const CUrlSplitter reference(target);
-    if (reference.Class() == EUrlClass::Http)
-        return Capped(std::string(target));
-    const CUrlSplitter page(pageUrl);
-    if (page.Class() == EUrlClass::Http && reference.Class() == EUrlClass::Unrecognised)
+    const SUrlParts reference = CUrlSplitter::Split(target);
+    if (reference.urlClass == EUrlClass::Http)
+        return Capped(target);
+    const SUrlParts page = CUrlSplitter::Split(pageUrl);
+    if (page.urlClass == EUrlClass::Http && reference.urlClass == EUrlClass::Unrecognised)
         return Capped(ResolveAgainstHttpPage(page, reference));
-    if (!IsLocal(page.Class()) || !IsLocal(reference.Class()))
-        return Capped(std::string(target));
-    std::string result = LocalDirectoryOf(pageUrl);
+    if (!IsLocal(page.urlClass) || !IsLocal(reference.urlClass))
+        return Capped(target);
+    // Both local: the page's directory (up to its last '/' or '\') followed by the target.
+    const size_t separator = pageUrl.find_last_of("/\\");
+    const std::string_view directory =
+        separator == std::string_view::npos ? std::string_view() : pageUrl.substr(0, separator + 1);
+    std::string result;
+    result.reserve(directory.size() + target.size());
+    result += directory;
     result += target;
     return Capped(std::move(result));
 }

@@ -30,60 +30,76 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The port follows the last colon, unless that colon sits inside an IPv6 literal.
+void SplitAuthority(SUrlParts& parts) {
+    std::string_view hostPort = parts.authority;
+    const size_t at = hostPort.rfind('@');
+    if (at != std::string_view::npos)
+        hostPort = hostPort.substr(at + 1);
+    const size_t colon = hostPort.rfind(':');
+    const size_t bracket = hostPort.rfind(']');
+    if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket)) {
+        parts.port = hostPort.substr(colon + 1);
+        hostPort = hostPort.substr(0, colon);
+    }
+    parts.host = hostPort;
+}
+
+EUrlClass ClassOf(std::string_view scheme) {
+    if (scheme.empty())
+        return EUrlClass::Unrecognised;
+    if (EqualsNoCase(scheme, "http") || EqualsNoCase(scheme, "https"))
+        return EUrlClass::Http;
+    if (EqualsNoCase(scheme, "file"))
+        return EUrlClass::File;
+    return EUrlClass::Other;
+}
+
 } // namespace
 
-CUrlSplitter::CUrlSplitter(std::string_view url) {
+SUrlParts CUrlSplitter::Split(std::string_view url) {
+    SUrlParts parts;
     const size_t hash = url.find('#');
     if (hash != std::string_view::npos) {
-        m_hasFragment = true;
-        m_fragment = url.substr(hash + 1);
+        parts.hasFragment = true;
+        parts.fragment = url.substr(hash + 1);
         url = url.substr(0, hash);
     }
     const size_t question = url.find('?');
     if (question != std::string_view::npos) {
-        m_hasQuery = true;
-        m_query = url.substr(question + 1);
+        parts.hasQuery = true;
+        parts.query = url.substr(question + 1);
         url = url.substr(0, question);
     }
     const size_t schemeLength = SchemeLength(url);
     if (schemeLength > 0) {
-        m_scheme = url.substr(0, schemeLength);
+        parts.scheme = url.substr(0, schemeLength);
         url = url.substr(schemeLength + 1);
     }
     if (url.size() >= 2 && url[0] == '/' && url[1] == '/') {
-        m_hasAuthority = true;
+        parts.hasAuthority = true;
         url = url.substr(2);
         const size_t slash = url.find('/');
-        m_authority = url.substr(0, slash);
+        parts.authority = url.substr(0, slash);
         url = slash == std::string_view::npos ? std::string_view() : url.substr(slash);
-        SplitAuthority();
+        SplitAuthority(parts);
     }
-    m_path = url;
-    Classify();
+    parts.path = url;
+    parts.urlClass = ClassOf(parts.scheme);
+    return parts;
 }
 
-void CUrlSplitter::SplitAuthority() {
-    std::string_view hostPort = m_authority;
-    const size_t at = hostPort.rfind('@');
-    if (at != std::string_view::npos)
-        hostPort = hostPort.substr(at + 1);
-    // The port follows the last colon, unless that colon sits inside an IPv6 literal.
-    const size_t colon = hostPort.rfind(':');
-    const size_t bracket = hostPort.rfind(']');
-    if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket)) {
-        m_port = hostPort.substr(colon + 1);
-        hostPort = hostPort.substr(0, colon);
-    }
-    m_host = hostPort;
-}
-
-void CUrlSplitter::Classify() {
-    if (m_scheme.empty())
-        m_class = EUrlClass::Unrecognised;
-    else if (EqualsNoCase(m_scheme, "http") || EqualsNoCase(m_scheme, "https"))
-        m_class = EUrlClass::Http;
-    else if (EqualsNoCase(m_scheme, "file"))
-        m_class = EUrlClass::File;
-    else
-        m_class = EUrlClass::Other;
+CUrlSplitter::CUrlSplitter(std::string_view url) {
+    const SUrlParts parts = Split(url);
+    m_class = parts.urlClass;
+    m_scheme = parts.scheme;
+    m_hasAuthority = parts.hasAuthority;
+    m_authority = parts.authority;
+    m_host = parts.host;
+    m_port = parts.port;
+    m_path = parts.path;
+    m_hasQuery = parts.hasQuery;
+    m_query = parts.query;
+    m_hasFragment = parts.hasFragment;
+    m_fragment = parts.fragment;
 }

@@ -11,6 +11,21 @@ enum class EUrlClass {
     Unrecognised // no scheme: a relative reference or a local path
 };
 
+// The parts of one URL as CUrlSplitter reads them, as views into the URL's own bytes.
+struct SUrlParts {
+    EUrlClass urlClass = EUrlClass::Unrecognised;
+    std::string_view scheme;
+    bool hasAuthority = false;
+    std::string_view authority;
+    std::string_view host;
+    std::string_view port;
+    std::string_view path;
+    bool hasQuery = false;
+    std::string_view query;
+    bool hasFragment = false;
+    std::string_view fragment;
+};
+
 // Splits one URL into scheme, authority (user info, host, port), path, query and fragment the
 // way RFC 3986 reads a URI reference. Nothing is decoded or normalised: every part is a copy of
 // the bytes as written, so the splitter never refers back to its input. Never fails; text that
@@ -18,6 +33,9 @@ enum class EUrlClass {
 class CUrlSplitter {
 public:
     explicit CUrlSplitter(std::string_view url);
+
+    // The same split without a copy: the views point into url and live as long as its bytes.
+    static SUrlParts Split(std::string_view url);
 
     EUrlClass Class() const { return m_class; }
 
@@ -39,9 +57,6 @@ public:
     const std::string& Fragment() const { return m_fragment; } // without the '#'
 
 private:
-    void SplitAuthority();
-    void Classify();
-
     EUrlClass m_class = EUrlClass::Unrecognised;
     std::string m_scheme;
     bool m_hasAuthority = false;
