@@ -14,10 +14,15 @@
 
 namespace {
 
-// The tokenizer looks at 16 bytes at a time; the page copy and every area the tokenizer writes
-// to end in this much slack, so a block may be read or stored past the last byte that counts.
+// The tokenizer looks at 16 bytes at a time and may read up to two blocks past the byte it is
+// at; the last bytes of the page are read from a padded copy. Every area it writes to has room
+// for one block past the last byte that counts.
 constexpr size_t kBlock = 16;
+constexpr size_t kReadAhead = 2 * kBlock;
 constexpr size_t kSlack = 4 * kBlock;
+// Token texts and words go to chunks of this size; a run, tag or word starts only where the
+// longest one fits.
+constexpr size_t kChunk = 60 * 1024;
 
 // The bytes below bit n.
 uint32_t Below(uint32_t n) {
@@ -145,19 +150,21 @@ std::string_view TagName(std::string_view tag) {
 
 } // namespace
 
-// One pass over the page copy. The products go straight into the scan: the text of the open
-// run or tag is written at the top of the text area and becomes a token's text in place; the
-// open word is written at the top of the word area and becomes a word in place. Bytes without
-// a rule of their own are handled 16 at a time.
+// One pass over the page. The products go straight into the scan: the text of the open run or
+// tag is written at the top of the text chunk and becomes a token's text in place; the open
+// word is written at the top of the word chunk and becomes a word in place. Bytes without a
+// rule of their own are handled 16 at a time.
 class CHtmlScan::CTokenizer {
 public:
-    // page: the copy, followed by a NUL and kSlack - 1 more readable bytes. texts and words:
-    // areas of at least page.size() + kSlack bytes each.
-    CTokenizer(CHtmlScan& scan, std::string_view page, char* texts, char* words)
-        : m_scan(scan), m_page(page), m_top(texts), m_wordTop(words) {}
+    // page: without NUL bytes.
+    CTokenizer(CHtmlScan& scan, std::string_view page)
+        : m_scan(scan), m_end(page.data() + page.size()),
+          m_limit(page.size() > kReadAhead ? m_end - kReadAhead : nullptr) {
+        NewTextChunk();
+        NewWordChunk();
+    }
 
-    void Run() {
-        const char* p = m_page.data();
+    void Run(const char* p) {
         for (;;) {
             p = TakeText(p);
             if (p == nullptr)
@@ -170,12 +177,53 @@ public:
     }
 
 private:
-    const char* End() const { return m_page.data() + m_page.size(); }
+    // Past m_limit the page is read from a copy closed by NULs, so blocks read past its end
+    // stop there.
+    const char* Readable(const char* p) {
+        if (!m_readingTail && (m_limit == nullptr || p > m_limit))
+            return ToTail(p);
+        return p;
+    }
+
+    const char* ToTail(const char* p) {
+        const size_t length = static_cast<size_t>(m_end - p);
+        std::memset(m_tail, 0, sizeof(m_tail));
+        if (length > 0)
+            std::memcpy(m_tail, p, length);
+        m_end = m_tail + length;
+        m_readingTail = true;
+        return m_tail;
+    }
+
+    void NewTextChunk() {
+        m_scan.m_chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
+        m_top = m_scan.m_chunks.back().get();
+        m_textEnd = m_top + kChunk;
+    }
+
+    void NewWordChunk() {
+        m_scan.m_chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
+        m_wordTop = m_scan.m_chunks.back().get();
+        m_wordEnd = m_wordTop + kChunk;
+    }
+
+    // Called whenever a new run or tag is about to start at m_top.
+    void KeepTextRoom() {
+        if (static_cast<size_t>(m_textEnd - m_top) < kMaxRun + kSlack)
+            NewTextChunk();
+    }
+
+    // Called whenever a new word is about to start at m_wordTop.
+    void KeepWordRoom() {
+        if (static_cast<size_t>(m_wordEnd - m_wordTop) < kMaxText + kSlack)
+            NewWordChunk();
+    }
 
     // Outside a tag from p on. Returns the position just after the '<' that opens the next tag,
     // or nullptr at the end of the page.
     const char* TakeText(const char* p) {
         for (;;) {
+            p = Readable(p);
             const Block block = LoadBlock(p);
             const uint32_t stops = TextStops(block);
             const uint32_t plain = stops != 0 ? static_cast<uint32_t>(std::countr_zero(stops))
@@ -195,7 +243,7 @@ private:
                 ++p;
                 break;
             case '&':
-                if (p + 1 < End() && p[1] != ' ') {
+                if (p + 1 < m_end && p[1] != ' ') {
                     p = SkipEntity(p);
                     if (p == nullptr)
                         return nullptr;
@@ -218,6 +266,7 @@ private:
     // script or style), or nullptr at the end of the page.
     const char* TakeTag(const char* p) {
         for (;;) {
+            p = Readable(p);
             const Block block = LoadBlock(p);
             const uint32_t stops = TagStops(block);
             const uint32_t plain = stops != 0 ? static_cast<uint32_t>(std::countr_zero(stops))
@@ -279,6 +328,7 @@ private:
                 StoreBlock(m_wordTop, LoadBlock(p + start));
                 m_scan.m_words.emplace_back(m_wordTop, end - start);
                 m_wordTop += end - start;
+                KeepWordRoom();
             }
             wordBytes &= ~Below(end);
         }
@@ -299,6 +349,7 @@ private:
         if (m_wordLength >= 3) {
             m_scan.m_words.emplace_back(m_wordTop, m_wordLength);
             m_wordTop += m_wordLength;
+            KeepWordRoom();
         }
         m_wordLength = 0;
     }
@@ -320,11 +371,18 @@ private:
             m_runLength = 0;
             m_runHasContent = false;
         }
+        KeepTextRoom();
     }
 
     // Stores the tag's token; true when the tag opens a script or a style sheet, whose content
     // is then skipped: it is not page text.
     bool ClassifyTag() {
+        const bool skip = StoreTag();
+        KeepTextRoom();
+        return skip;
+    }
+
+    bool StoreTag() {
         const std::string_view tag(m_top, m_tagLength);
         std::string_view target;
         if (MatchLinkTag(tag, 'a', "href=", target) || MatchLinkTag(tag, 'A', "HREF=", target)) {
@@ -336,6 +394,8 @@ private:
             m_scan.m_tokens.emplace_back(CHtmlToken::TK_ENDLINK, std::string_view());
             return false;
         }
+        if (tag.starts_with("meta") || tag.starts_with("META"))
+            m_scan.m_metaTags.push_back(m_scan.m_tokens.size());
         m_scan.m_tokens.emplace_back(CHtmlToken::TK_TAG, tag);
         m_top += m_tagLength;
         if (tag.empty() || (tag[0] != 's' && tag[0] != 'S'))
@@ -352,7 +412,7 @@ private:
 
     // Position of the next m_skipUntil (any case) from p on, or nullptr when the page has none.
     const char* FindClosingTag(const char* p) const {
-        const char* end = End();
+        const char* end = m_end;
         while (p < end) {
             const void* found = std::memchr(p, '<', static_cast<size_t>(end - p));
             if (found == nullptr)
@@ -370,17 +430,22 @@ private:
     // position of the ';' (read next as ordinary text) or nullptr when the page has none.
     const char* SkipEntity(const char* ampersand) {
         AppendBlankToRun();
-        const size_t left = static_cast<size_t>(End() - (ampersand + 1));
+        const size_t left = static_cast<size_t>(m_end - (ampersand + 1));
         return static_cast<const char*>(std::memchr(ampersand + 1, ';', left));
     }
 
     CHtmlScan& m_scan;
-    std::string_view m_page;
-    char* m_top;            // the open run or tag starts here; earlier texts belong to tokens
+    const char* m_end;   // of the page, or of its padded copy once that is read
+    const char* m_limit; // blocks from here on are read from the padded copy; nullptr: at once
+    char m_tail[kReadAhead + kSlack];
+    bool m_readingTail = false;
+    char* m_top = nullptr; // the open run or tag starts here; earlier texts belong to tokens
+    char* m_textEnd = nullptr;
     size_t m_runLength = 0; // at most kMaxRun
     size_t m_tagLength = 0; // at most kMaxText
     bool m_runHasContent = false;
-    char* m_wordTop;              // the open word starts here; earlier words are stored
+    char* m_wordTop = nullptr; // the open word starts here; earlier words are stored
+    char* m_wordEnd = nullptr;
     size_t m_wordLength = 0;      // at most kMaxText; not 0 while a word is open
     std::string_view m_skipUntil; // closing tag that ends a script or style
 };
@@ -389,17 +454,11 @@ CHtmlScan CHtmlScan::Scan(std::string_view page) {
     const size_t nul = page.find('\0');
     if (nul != std::string_view::npos)
         page = page.substr(0, nul);
-    // One block: the page copy closed by NULs, then the area of token texts (every page byte
-    // gives at most one byte of a run or a tag), then the area of words (at most one byte each).
-    const size_t area = page.size() + kSlack;
     CHtmlScan scan;
-    scan.m_bytes = std::make_unique_for_overwrite<char[]>(3 * area);
-    char* copy = scan.m_bytes.get();
-    std::memcpy(copy, page.data(), page.size());
-    std::memset(copy + page.size(), 0, kSlack);
-    scan.m_tokens.reserve(page.size() / 32);
-    scan.m_words.reserve(page.size() / 16);
-    CTokenizer(scan, std::string_view(copy, page.size()), copy + area, copy + 2 * area).Run();
+    // About one token per 18 bytes and one word per 32 in documentation pages.
+    scan.m_tokens.reserve(page.size() / 16);
+    scan.m_words.reserve(page.size() / 32);
+    CTokenizer(scan, page).Run(page.data());
     return scan;
 }
 
@@ -426,10 +485,8 @@ const std::string* CHtmlScan::GetTitle() {
 }
 
 void CHtmlScan::ExtractKeywords() {
-    for (const CHtmlToken& token : m_tokens) {
-        if (token.Kind() != CHtmlToken::TK_TAG)
-            continue;
-        const std::string_view text = token.Text();
+    for (const size_t index : m_metaTags) {
+        const std::string_view text = m_tokens[index].Text();
         const std::string_view start = text.substr(0, 4);
         if (start != "meta" && start != "META")
             continue;

@@ -12,9 +12,9 @@
 // The scan of one downloaded page: its tokens and body words, and on request its title, meta
 // keywords and links. A small single-pass tokenizer over bytes, not an HTML parser.
 //
-// The texts of the tokens and the words are views into one block of storage the scan owns. They
-// stay valid as long as the scan, also after it has been moved (the block itself never moves),
-// and end with it.
+// The texts of the tokens and the words are views into storage the scan owns. They stay valid as
+// long as the scan, also after it has been moved (the storage itself never moves), and end with
+// it.
 class CHtmlScan {
 public:
     // The longest text the scanner keeps in one title, link text, tag or word.
@@ -24,7 +24,7 @@ public:
 
     // Tokenizes the page (read up to its first NUL byte) and collects its body words. Never
     // fails; an empty page gives no tokens. Keywords stay empty and the title unasked. The scan
-    // keeps its own copy of the bytes: page may go away afterwards.
+    // keeps its own copy of every byte it hands out: page may go away afterwards.
     static CHtmlScan Scan(std::string_view page);
 
     // The page title, or nullptr when the page has no closing title tag. The string belongs to
@@ -46,7 +46,8 @@ public:
 private:
     class CTokenizer;
 
-    std::unique_ptr<char[]> m_bytes; // page copy, token texts and words; never moves
+    std::vector<std::unique_ptr<char[]>> m_chunks; // token texts and words; never move
+    std::vector<size_t> m_metaTags; // indexes of the tag tokens that start with "meta" or "META"
     std::optional<std::string> m_title;
     bool m_titleAsked = false;
     std::vector<std::string> m_keywords;
