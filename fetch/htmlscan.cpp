@@ -11,6 +11,7 @@
 
 #include "fetch/classicchars.h"
 #include "fetch/resolvelink.h"
+#include "fetch/urlsplitter.h"
 
 namespace {
 
@@ -50,12 +51,20 @@ __m128i InRange(Block block, char low, char high) {
                          _mm_cmplt_epi8(block, _mm_set1_epi8(static_cast<char>(high + 1))));
 }
 
-// The bytes that need their own rule outside a tag: '<' '>' '&' line feed, and the NUL that ends
-// the page copy.
+// The bytes that need their own rule outside a tag: '<' '>' '&' and NUL, which ends the page.
 uint32_t TextStops(Block block) {
     const __m128i angles = _mm_or_si128(Equal(block, '<'), Equal(block, '>'));
-    const __m128i others = _mm_or_si128(Equal(block, '&'), Equal(block, '\n'));
-    return Mask(_mm_or_si128(_mm_or_si128(angles, others), Equal(block, '\0')));
+    return Mask(_mm_or_si128(angles, _mm_or_si128(Equal(block, '&'), Equal(block, '\0'))));
+}
+uint32_t LineFeeds(Block block) {
+    return Mask(Equal(block, '\n'));
+}
+Block LineFeedsAsBlanks(Block block) {
+    return _mm_xor_si128(block, _mm_and_si128(Equal(block, '\n'), _mm_set1_epi8('\n' ^ ' ')));
+}
+// The bytes that end a search: the one looked for and NUL.
+uint32_t Found(Block block, char c) {
+    return Mask(_mm_or_si128(Equal(block, c), Equal(block, '\0')));
 }
 // The bytes that need their own rule inside a tag: '<' '>' '"' and the closing NUL.
 uint32_t TagStops(Block block) {
@@ -89,9 +98,19 @@ template <typename Test> uint32_t MaskOf(const Block& block, Test test) {
     return mask;
 }
 uint32_t TextStops(const Block& block) {
-    return MaskOf(block, [](unsigned char c) {
-        return c == '<' || c == '>' || c == '&' || c == '\n' || c == '\0';
-    });
+    return MaskOf(block,
+                  [](unsigned char c) { return c == '<' || c == '>' || c == '&' || c == '\0'; });
+}
+uint32_t LineFeeds(const Block& block) {
+    return MaskOf(block, [](unsigned char c) { return c == '\n'; });
+}
+Block LineFeedsAsBlanks(Block block) {
+    for (unsigned char& c : block.bytes)
+        c = c == '\n' ? ' ' : c;
+    return block;
+}
+uint32_t Found(const Block& block, char wanted) {
+    return MaskOf(block, [wanted](unsigned char c) { return c == wanted || c == '\0'; });
 }
 uint32_t TagStops(const Block& block) {
     return MaskOf(block,
@@ -156,7 +175,7 @@ std::string_view TagName(std::string_view tag) {
 // rule of their own are handled 16 at a time.
 class CHtmlScan::CTokenizer {
 public:
-    // page: without NUL bytes.
+    // The page ends at its first NUL byte, if it has one.
     CTokenizer(CHtmlScan& scan, std::string_view page)
         : m_scan(scan), m_end(page.data() + page.size()),
           m_limit(page.size() > kReadAhead ? m_end - kReadAhead : nullptr) {
@@ -225,11 +244,17 @@ private:
         for (;;) {
             p = Readable(p);
             const Block block = LoadBlock(p);
-            const uint32_t stops = TextStops(block);
+            const uint32_t wordBytes = WordBytes(block);
+            // A line feed is a blank in the run that neither is content nor ends a word. Right
+            // after a non-word byte it is read with the block as one; right after a word byte it
+            // joins two words and gets its own rule.
+            const uint32_t lineFeeds = LineFeeds(block);
+            const uint32_t joining = lineFeeds & ((wordBytes << 1) | (m_wordLength > 0 ? 1u : 0u));
+            const uint32_t stops = TextStops(block) | joining;
             const uint32_t plain = stops != 0 ? static_cast<uint32_t>(std::countr_zero(stops))
                                               : static_cast<uint32_t>(kBlock);
             if (plain != 0)
-                OnPlainText(p, block, plain);
+                OnPlainText(p, block, wordBytes, lineFeeds, plain);
             p += plain;
             if (plain == kBlock)
                 continue;
@@ -243,12 +268,13 @@ private:
                 ++p;
                 break;
             case '&':
-                if (p + 1 < m_end && p[1] != ' ') {
+                if (p[1] != ' ' && p[1] != '\0') {
                     p = SkipEntity(p);
                     if (p == nullptr)
                         return nullptr;
                 } else {
-                    OnPlainText(p, LoadBlock(p), 1);
+                    const Block ampersand = LoadBlock(p);
+                    OnPlainText(p, ampersand, WordBytes(ampersand), 0, 1);
                     ++p;
                 }
                 break;
@@ -257,7 +283,7 @@ private:
                 ++p;
                 break;
             default:
-                return nullptr; // the NUL after the page
+                return nullptr; // the NUL that ends the page
             }
         }
     }
@@ -295,17 +321,19 @@ private:
         }
     }
 
-    // The first `count` bytes of the block at p, none of which has a rule of its own: content of
-    // the run (as far as it has room) and material of words, which end at white space,
-    // punctuation and digits.
-    void OnPlainText(const char* p, Block block, uint32_t count) {
-        if (m_runLength < kMaxRun) {
-            StoreBlock(m_top + m_runLength, block);
-            m_runLength = std::min<size_t>(m_runLength + count, kMaxRun);
-            m_runHasContent = true;
-        }
+    // The first `count` bytes of the block at p, none of which has a rule of its own apart from
+    // line feeds that follow no word byte: content of the run (as far as it has room) and
+    // material of words, which end at white space, punctuation and digits.
+    void OnPlainText(const char* p, Block block, uint32_t wordMask, uint32_t lineFeeds,
+                     uint32_t count) {
         const uint32_t valid = Below(count);
-        uint32_t wordBytes = WordBytes(block) & valid;
+        if (m_runLength < kMaxRun) {
+            StoreBlock(m_top + m_runLength, lineFeeds != 0 ? LineFeedsAsBlanks(block) : block);
+            m_runLength = std::min<size_t>(m_runLength + count, kMaxRun);
+            if ((valid & ~lineFeeds) != 0)
+                m_runHasContent = true;
+        }
+        uint32_t wordBytes = wordMask & valid;
         if (m_wordLength > 0) {
             const uint32_t others = ~wordBytes & valid;
             const uint32_t length =
@@ -384,21 +412,23 @@ private:
 
     bool StoreTag() {
         const std::string_view tag(m_top, m_tagLength);
+        const char first = tag.empty() ? '\0' : tag[0];
         std::string_view target;
-        if (MatchLinkTag(tag, 'a', "href=", target) || MatchLinkTag(tag, 'A', "HREF=", target)) {
+        if ((first == 'a' && MatchLinkTag(tag, 'a', "href=", target)) ||
+            (first == 'A' && MatchLinkTag(tag, 'A', "HREF=", target))) {
             m_scan.m_tokens.emplace_back(CHtmlToken::TK_LINK, target);
             m_top += m_tagLength;
             return false;
         }
-        if (tag == "/a" || tag == "/A") {
+        if (first == '/' && (tag == "/a" || tag == "/A")) {
             m_scan.m_tokens.emplace_back(CHtmlToken::TK_ENDLINK, std::string_view());
             return false;
         }
-        if (tag.starts_with("meta") || tag.starts_with("META"))
+        if ((first == 'm' || first == 'M') && (tag.starts_with("meta") || tag.starts_with("META")))
             m_scan.m_metaTags.push_back(m_scan.m_tokens.size());
         m_scan.m_tokens.emplace_back(CHtmlToken::TK_TAG, tag);
         m_top += m_tagLength;
-        if (tag.empty() || (tag[0] != 's' && tag[0] != 'S'))
+        if (first != 's' && first != 'S')
             return false;
         const std::string_view name = TagName(tag);
         if (EqualsNoCase(name, "script"))
@@ -410,28 +440,38 @@ private:
         return true;
     }
 
+    // Position of the next byte c from p on, or nullptr when the page ends first.
+    const char* Find(const char* p, char c) {
+        for (;;) {
+            p = Readable(p);
+            const uint32_t found = Found(LoadBlock(p), c);
+            if (found != 0) {
+                p += std::countr_zero(found);
+                return *p == c ? p : nullptr;
+            }
+            p += kBlock;
+        }
+    }
+
     // Position of the next m_skipUntil (any case) from p on, or nullptr when the page has none.
-    const char* FindClosingTag(const char* p) const {
-        const char* end = m_end;
-        while (p < end) {
-            const void* found = std::memchr(p, '<', static_cast<size_t>(end - p));
-            if (found == nullptr)
+    const char* FindClosingTag(const char* p) {
+        for (;;) {
+            p = Find(p, '<');
+            if (p == nullptr)
                 return nullptr;
-            p = static_cast<const char*>(found);
-            const size_t left = static_cast<size_t>(end - p);
-            if (EqualsNoCase(std::string_view(p, std::min(left, m_skipUntil.size())), m_skipUntil))
+            // The closing tag's bytes are readable: a block is, and a NUL ends the comparison.
+            const std::string_view text(p, m_skipUntil.size());
+            if (EqualsNoCase(text, m_skipUntil))
                 return p;
             ++p;
         }
-        return nullptr;
     }
 
     // Skips an entity from its '&' up to its ';', leaving a blank in the run. Returns the
     // position of the ';' (read next as ordinary text) or nullptr when the page has none.
     const char* SkipEntity(const char* ampersand) {
         AppendBlankToRun();
-        const size_t left = static_cast<size_t>(m_end - (ampersand + 1));
-        return static_cast<const char*>(std::memchr(ampersand + 1, ';', left));
+        return Find(ampersand + 1, ';');
     }
 
     CHtmlScan& m_scan;
@@ -451,9 +491,6 @@ private:
 };
 
 CHtmlScan CHtmlScan::Scan(std::string_view page) {
-    const size_t nul = page.find('\0');
-    if (nul != std::string_view::npos)
-        page = page.substr(0, nul);
     CHtmlScan scan;
     // About one token per 18 bytes and one word per 32 in documentation pages.
     scan.m_tokens.reserve(page.size() / 16);
@@ -516,13 +553,14 @@ void CHtmlScan::ExtractKeywords() {
 
 CLinkList CHtmlScan::GetLinks(std::string_view pageUrl) const {
     CLinkList links;
+    const SUrlParts pageParts = CUrlSplitter::Split(pageUrl);
     std::optional<std::string> openTarget;
     std::string linkText;
     bool collecting = false;
     for (const CHtmlToken& token : m_tokens) {
         switch (token.Kind()) {
         case CHtmlToken::TK_LINK:
-            openTarget = ResolveLink(pageUrl, token.Target());
+            openTarget = ResolveLink(pageUrl, pageParts, token.Target());
             collecting = true;
             break;
         case CHtmlToken::TK_ENDLINK:

@@ -125,10 +125,13 @@ std::string Capped(std::string_view url) {
 } // namespace
 
 std::string ResolveLink(std::string_view pageUrl, std::string_view target) {
+    return ResolveLink(pageUrl, CUrlSplitter::Split(pageUrl), target);
+}
+
+std::string ResolveLink(std::string_view pageUrl, const SUrlParts& page, std::string_view target) {
     const SUrlParts reference = CUrlSplitter::Split(target);
     if (reference.urlClass == EUrlClass::Http)
         return Capped(target);
-    const SUrlParts page = CUrlSplitter::Split(pageUrl);
     if (page.urlClass == EUrlClass::Http && reference.urlClass == EUrlClass::Unrecognised)
         return Capped(ResolveAgainstHttpPage(page, reference));
     if (!IsLocal(page.urlClass) || !IsLocal(reference.urlClass))

@@ -16,3 +16,8 @@ inline constexpr size_t kMaxResolvedLinkLength = 8191;
 //   last '/' or '\' followed by the target.
 // The result is a new string of at most kMaxResolvedLinkLength bytes.
 std::string ResolveLink(std::string_view pageUrl, std::string_view target);
+
+struct SUrlParts;
+// The same for many targets of one page: pageParts is CUrlSplitter::Split(pageUrl).
+std::string ResolveLink(std::string_view pageUrl, const SUrlParts& pageParts,
+                        std::string_view target);
