@@ -416,6 +416,7 @@ private:
         std::string_view target;
         if ((first == 'a' && MatchLinkTag(tag, 'a', "href=", target)) ||
             (first == 'A' && MatchLinkTag(tag, 'A', "HREF=", target))) {
+            m_scan.m_linkTokens.push_back(m_scan.m_tokens.size());
             m_scan.m_tokens.emplace_back(CHtmlToken::TK_LINK, target);
             m_top += m_tagLength;
             return false;
@@ -552,32 +553,33 @@ void CHtmlScan::ExtractKeywords() {
 }
 
 CLinkList CHtmlScan::GetLinks(std::string_view pageUrl) const {
+    // Only the tokens from a link up to the end of the link count: an end of link outside a link
+    // and texts outside links change nothing. So each walk starts at a link token not yet
+    // passed and ends at the next end of link, which closes the link with the text gathered.
     CLinkList links;
     const SUrlParts pageParts = CUrlSplitter::Split(pageUrl);
-    std::optional<std::string> openTarget;
     std::string linkText;
-    bool collecting = false;
-    for (const CHtmlToken& token : m_tokens) {
-        switch (token.Kind()) {
-        case CHtmlToken::TK_LINK:
-            openTarget = ResolveLink(pageUrl, pageParts, token.Target());
-            collecting = true;
-            break;
-        case CHtmlToken::TK_ENDLINK:
-            if (openTarget) {
-                links.Add(std::move(*openTarget), linkText.empty() ? " " : linkText);
-                openTarget.reset();
+    size_t walked = 0;
+    for (const size_t first : m_linkTokens) {
+        if (first < walked)
+            continue;
+        std::string target;
+        linkText.clear();
+        size_t i = first;
+        for (; i < m_tokens.size(); ++i) {
+            const CHtmlToken& token = m_tokens[i];
+            if (token.Kind() == CHtmlToken::TK_LINK) {
+                // A second link before the end of the first replaces its target; the text stays.
+                target = ResolveLink(pageUrl, pageParts, token.Target());
+            } else if (token.Kind() == CHtmlToken::TK_TEXT) {
+                if (linkText.size() < kMaxText)
+                    linkText.append(token.Text(), 0, kMaxText - linkText.size());
+            } else if (token.Kind() == CHtmlToken::TK_ENDLINK) {
+                links.Add(std::move(target), linkText.empty() ? " " : linkText);
+                break;
             }
-            linkText.clear();
-            collecting = false;
-            break;
-        case CHtmlToken::TK_TEXT:
-            if (collecting && linkText.size() < kMaxText)
-                linkText.append(token.Text(), 0, kMaxText - linkText.size());
-            break;
-        default:
-            break;
         }
+        walked = i + 1; // a link never closed is not added, and nothing follows it
     }
     return links;
 }
