@@ -115,7 +115,7 @@ bool CSiteDatabase::OpenFile(const std::string& fileName, bool readOnly) {
     m_opened = true;
     m_readOnly = readOnly;
 
-    std::string bytes;
+    CFileBytes bytes;
     const ReadResult read = ReadWholeFile(fileName, bytes);
     if (read == ReadResult::Missing)
         return true;
@@ -125,7 +125,7 @@ bool CSiteDatabase::OpenFile(const std::string& fileName, bool readOnly) {
         return false;
     }
 
-    switch (Load(bytes)) {
+    switch (Load(bytes.View())) {
     case LoadResult::Ok:
         return true;
     case LoadResult::WrongVersion:
@@ -167,7 +167,8 @@ public:
     std::vector<LinkRecord> links;
     std::vector<CWordKey> keys; // of the words kept, upper case
     std::vector<std::uint32_t> numbers;
-    std::string upperTexts; // the words a record holds in lower case, made upper case
+    std::vector<CWordEntry*> found; // the entries of numbers
+    std::string upperTexts;         // the words a record holds in lower case, made upper case
 };
 
 CSiteDatabase::LoadResult CSiteDatabase::Load(std::string_view bytes) {
@@ -214,6 +215,13 @@ void CSiteDatabase::IndexLoadedSites(CLoadState& state) {
         const std::size_t begin = state.wordStarts[byUrl[k]];
         const std::size_t end = state.wordStarts[byUrl[k] + 1];
         for (std::size_t w = begin; w < end; ++w) {
+            // The lists a few words on are asked for ahead, their heads first, then their ends.
+            if (w + 16 < end)
+                __builtin_prefetch(&lists[state.siteWords[w + 16]]);
+            if (w + 8 < end) {
+                const std::vector<CSite*>& ahead = lists[state.siteWords[w + 8]];
+                __builtin_prefetch(ahead.data() + ahead.size(), 1);
+            }
             std::vector<CSite*>& list = lists[state.siteWords[w]];
             if (sameAsPrevious && !list.empty() && list.back()->m_url == site->m_url)
                 list.back() = site;
@@ -245,22 +253,23 @@ CSiteDatabase::LoadResult CSiteDatabase::LoadRecords(CBinaryReader& reader, CLoa
     return reader.AtEnd() ? LoadResult::Ok : LoadResult::Damaged;
 }
 
-std::uint32_t CSiteDatabase::FindOrMakeLoadedWord(const CWordKey& key, CLoadState& state) {
-    const std::uint32_t found = state.lookup.Find(key);
+std::uint32_t CSiteDatabase::FindOrMakeLoadedWord(const CWordKey& key, CLoadState& state,
+                                                  CWordEntry*& entry) {
+    const std::uint32_t found = state.lookup.Find(key, entry);
     if (found != CWordLookup::kMissing)
         return found;
-    auto entry = std::make_unique<CWordEntry>(std::string(key.text));
-    entry->m_x = RandomBetween(20, 1980);
-    entry->m_y = RandomBetween(20, 1980);
-    CWordEntry* raw = entry.get();
+    auto made = std::make_unique<CWordEntry>(std::string(key.text));
+    made->m_x = RandomBetween(20, 1980);
+    made->m_y = RandomBetween(20, 1980);
+    entry = made.get();
     // Files are written in text order, so the hint is right but for files from elsewhere.
-    m_words.emplace_hint(m_words.end(), std::string(key.text), std::move(entry));
+    m_words.emplace_hint(m_words.end(), std::string(key.text), std::move(made));
     // The entry's own text outlives the look-up, where key.text may not.
     CWordKey own = key;
-    own.text = raw->m_text;
-    state.entries.push_back(raw);
+    own.text = entry->m_text;
+    state.entries.push_back(entry);
     state.siteCounts.push_back(0);
-    return state.lookup.Add(own);
+    return state.lookup.Add(own, entry);
 }
 
 bool CSiteDatabase::LoadWords(CBinaryReader& reader, CLoadState& state) {
@@ -281,7 +290,8 @@ bool CSiteDatabase::LoadWords(CBinaryReader& reader, CLoadState& state) {
             ToUpperAscii(upper.data(), upper.size());
             text = upper;
         }
-        CWordEntry* entry = state.entries[FindOrMakeLoadedWord(CWordLookup::MakeKey(text), state)];
+        CWordEntry* entry = nullptr;
+        FindOrMakeLoadedWord(CWordLookup::MakeKey(text), state, entry);
         entry->m_x = x;
         entry->m_y = y;
         entry->m_count = count;
@@ -378,29 +388,29 @@ void CSiteDatabase::LoadSiteWords(CSite& site, CLoadState& state) {
     for (std::size_t i = 0; i < count && i < kAhead; ++i)
         state.lookup.Prefetch(state.keys[i]);
     state.numbers.clear();
+    state.found.clear();
     for (std::size_t i = 0; i < count; ++i) {
         if (i + kAhead < count)
             state.lookup.Prefetch(state.keys[i + kAhead]);
-        state.numbers.push_back(FindOrMakeLoadedWord(state.keys[i], state));
+        CWordEntry* entry = nullptr;
+        state.numbers.push_back(FindOrMakeLoadedWord(state.keys[i], state, entry));
+        state.found.push_back(entry);
     }
 
     state.wordStarts.push_back(state.siteWords.size());
     if (ordered) {
-        std::vector<CWordEntry*> entries;
-        entries.reserve(state.numbers.size());
         for (std::uint32_t number : state.numbers) {
-            entries.push_back(state.entries[number]);
             ++state.siteCounts[number];
             state.siteWords.push_back(number);
         }
-        site.m_words.AdoptSorted(std::move(entries));
+        site.m_words.AdoptSorted(std::vector<CWordEntry*>(state.found.begin(), state.found.end()));
         return;
     }
     site.m_words.reserve(state.numbers.size());
-    for (std::uint32_t number : state.numbers) {
-        if (site.m_words.Insert(state.entries[number]).second) {
-            ++state.siteCounts[number];
-            state.siteWords.push_back(number);
+    for (std::size_t i = 0; i < state.numbers.size(); ++i) {
+        if (site.m_words.Insert(state.found[i]).second) {
+            ++state.siteCounts[state.numbers[i]];
+            state.siteWords.push_back(state.numbers[i]);
         }
     }
 }

@@ -80,9 +80,9 @@ private:
     void IndexLoadedSites(CLoadState& state);
     bool LoadWords(CBinaryReader& reader, CLoadState& state);
     bool LoadSite(CBinaryReader& reader, CLoadState& state);
-    // The entry number of an upper-case text of 2 or more characters, made when missing as
-    // FindOrMakeWord makes it.
-    std::uint32_t FindOrMakeLoadedWord(const CWordKey& key, CLoadState& state);
+    // The entry number (and in `entry` the entry) of an upper-case text of 2 or more
+    // characters, made when missing as FindOrMakeWord makes it.
+    std::uint32_t FindOrMakeLoadedWord(const CWordKey& key, CLoadState& state, CWordEntry*& entry);
     void LoadSiteWords(CSite& site, CLoadState& state);
     static std::string_view UpperCopy(std::string_view word, CLoadState& state);
     // Renames the damaged file aside; asideName receives the new name (empty when there was

@@ -41,7 +41,7 @@ void CWordLookup::Place(const Slot& slot) {
     m_slots[i] = slot;
 }
 
-std::uint32_t CWordLookup::Add(const CWordKey& key) {
+std::uint32_t CWordLookup::Add(const CWordKey& key, CWordEntry* entry) {
     if ((m_size + 1) * 3 > m_capacity * 2) {
         std::unique_ptr<Slot[], CFree> old = std::move(m_slots);
         const std::size_t oldCapacity = m_capacity;
@@ -55,6 +55,7 @@ std::uint32_t CWordLookup::Add(const CWordKey& key) {
     slot.hash = key.hash;
     slot.numberPlusOne = static_cast<std::uint32_t>(m_size + 1);
     slot.hi = key.hi;
+    slot.entry = entry;
     slot.lo = (key.hi & kLongText) == kLongText ? reinterpret_cast<std::uint64_t>(key.text.data())
                                                 : key.lo;
     Place(slot);

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string_view>
 
+class CWordEntry;
+
 // A text made ready for CWordLookup: its hash and, up to 15 bytes, its bytes zero-padded in
 // two integers with the length in the top byte.
 struct CWordKey {
@@ -15,9 +17,9 @@ struct CWordKey {
     std::string_view text;
 };
 
-// A hash look-up from texts to the numbers 0, 1, 2 ... in the order the texts were added: the
-// loader's index of word entries, looked up once for each of the twenty million word
-// references of a large store. A text of up to 15 bytes is kept in its slot, so a look-up
+// A hash look-up from texts to word entries and the numbers 0, 1, 2 ... in the order the texts
+// were added: the loader's index of word entries, looked up once for each of the twenty million
+// word references of a large store. A text of up to 15 bytes is kept in its slot, so a look-up
 // reads one slot and no other memory; longer texts are compared through the view given to Add.
 // Large tables sit on huge pages where the system offers them, to spare the address cache.
 class CWordLookup {
@@ -40,23 +42,25 @@ public:
     CWordLookup(const CWordLookup&) = delete;
     CWordLookup& operator=(const CWordLookup&) = delete;
 
-    // The number of the key's text, or kMissing.
-    std::uint32_t Find(const CWordKey& key) const {
+    // The number of the key's text, or kMissing; `entry` receives the entry stored with it.
+    std::uint32_t Find(const CWordKey& key, CWordEntry*& entry) const {
         for (std::size_t i = SlotOf(key.hash);; i = i + 1 == m_capacity ? 0 : i + 1) {
             const Slot& slot = m_slots[i];
             if (slot.numberPlusOne == 0)
                 return kMissing;
-            if (slot.hash == key.hash && slot.hi == key.hi && Matches(slot, key))
+            if (slot.hash == key.hash && slot.hi == key.hi && Matches(slot, key)) {
+                entry = slot.entry;
                 return slot.numberPlusOne - 1;
+            }
         }
     }
     // Asks for the slot a look-up of the key starts at, so that several look-ups can wait for
     // memory at once.
     void Prefetch(const CWordKey& key) const { __builtin_prefetch(&m_slots[SlotOf(key.hash)]); }
-    // Stores a text that is not there yet under the next number and returns that number. A
-    // text above 15 bytes is compared through key.text later: its bytes must stay where they
-    // are while the look-up lives.
-    std::uint32_t Add(const CWordKey& key);
+    // Stores a text that is not there yet with its entry (not owned) under the next number and
+    // returns that number. A text above 15 bytes is compared through key.text later: its bytes
+    // must stay where they are while the look-up lives.
+    std::uint32_t Add(const CWordKey& key, CWordEntry* entry);
     std::size_t Size() const { return m_size; }
 
 private:
@@ -65,7 +69,7 @@ private:
         std::uint32_t numberPlusOne = 0; // 0 for a free slot
         std::uint64_t lo = 0;            // a long text: its address
         std::uint64_t hi = 0;
-        std::uint64_t unused = 0; // a slot a power of two long never straddles a cache line
+        CWordEntry* entry = nullptr;
     };
     struct CFree {
         void operator()(Slot* slots) const;

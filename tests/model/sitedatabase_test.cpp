@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -629,4 +630,259 @@ TEST(SiteDatabase, LowerCaseWordsInAFileMeetTheirUpperCaseEntry) {
     EXPECT_EQ(alpha.m_x, 10);
     EXPECT_EQ(db.Sites()[0]->m_words.at("ALPHA"), &alpha);
     EXPECT_EQ(alpha.m_sites.size(), 1u);
+}
+
+// ---- the loader against a literal reading, on random stores ----
+
+namespace {
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - ('a' - 'A'));
+    }
+    return text;
+}
+
+// urls.wfx read record by record through the database's own operations, one word entry found
+// or made and told of its site at a time: the simple method the loader must agree with.
+void LoadLiterally(const std::string& bytes, CSiteDatabase& db) {
+    CBinaryReader reader(bytes);
+    std::int32_t version = 0, words = 0, sites = 0;
+    ASSERT_TRUE(reader.ReadInt32(version) && reader.ReadInt32(words));
+    for (std::int32_t i = 0; i < words; ++i) {
+        std::string text;
+        std::int32_t x = 0, y = 0, count = 0;
+        ASSERT_TRUE(reader.ReadString(text) && reader.ReadInt32(x) && reader.ReadInt32(y) &&
+                    reader.ReadInt32(count));
+        if (CWordEntry* entry = db.FindOrMakeWord(Upper(text))) {
+            entry->m_x = x;
+            entry->m_y = y;
+            entry->m_count = count;
+        }
+    }
+    ASSERT_TRUE(reader.ReadInt32(sites));
+    const auto clamp = [](std::int32_t v) { return v < 0 ? 5 : v > 2000 ? 1995 : v; };
+    for (std::int32_t i = 0; i < sites; ++i) {
+        std::int32_t n[9] = {};
+        for (std::int32_t& value : n)
+            ASSERT_TRUE(reader.ReadInt32(value));
+        std::string url, title, annotation;
+        ASSERT_TRUE(reader.ReadBytes(n[0], url) && reader.ReadBytes(n[1], title) &&
+                    reader.ReadBytes(n[2], annotation));
+        auto site = std::make_unique<CSite>(url, title, annotation, n[4], n[8]);
+        site->m_hidden = n[5];
+        site->m_x = clamp(n[6]);
+        site->m_y = clamp(n[7]);
+        std::int32_t siteWords = 0;
+        ASSERT_TRUE(reader.ReadInt32(siteWords));
+        for (std::int32_t w = 0; w < siteWords; ++w) {
+            std::string text;
+            ASSERT_TRUE(reader.ReadString(text));
+            if (CWordEntry* entry = db.FindOrMakeWord(Upper(text))) {
+                site->m_words.emplace(entry->m_text, entry);
+                entry->AddSite(site.get());
+            }
+        }
+        for (std::int32_t l = 0; l < n[3]; ++l) {
+            std::int32_t m[6] = {};
+            for (std::int32_t& value : m)
+                ASSERT_TRUE(reader.ReadInt32(value));
+            std::string linkUrl, linkTitle, linkAnnotation;
+            ASSERT_TRUE(reader.ReadBytes(m[0], linkUrl) && reader.ReadBytes(m[1], linkTitle) &&
+                        reader.ReadBytes(m[2], linkAnnotation));
+            auto link = std::make_unique<CSite>(linkUrl, linkTitle, linkAnnotation, 0, 0);
+            link->m_hidden = m[3];
+            link->m_x = m[4];
+            link->m_y = m[5];
+            site->m_links.push_back(std::move(link));
+        }
+        db.AddSite(std::move(site));
+    }
+    ASSERT_TRUE(reader.AtEnd());
+}
+
+int SlotIn(const CSiteDatabase& db, const CSite* site) {
+    for (std::size_t i = 0; i < db.Sites().size(); ++i) {
+        if (db.Sites()[i].get() == site)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// The entry's sites as (URL, slot in the database's array), in map order.
+std::vector<std::pair<std::string, int>> SitesOf(const CSiteDatabase& db, const CWordEntry& entry) {
+    std::vector<std::pair<std::string, int>> sites;
+    for (const auto& [url, site] : entry.m_sites)
+        sites.emplace_back(url, SlotIn(db, site));
+    return sites;
+}
+
+// Everything a user can see of two stores, and every cross reference, is the same; link times
+// are the time of loading, so they are only checked to be recent.
+void ExpectSameStore(const CSiteDatabase& a, const CSiteDatabase& b, std::int32_t loadedAfter) {
+    ASSERT_EQ(a.Sites().size(), b.Sites().size());
+    for (std::size_t i = 0; i < a.Sites().size(); ++i) {
+        const CSite& x = *a.Sites()[i];
+        const CSite& y = *b.Sites()[i];
+        SCOPED_TRACE("site " + std::to_string(i) + " " + x.m_url);
+        EXPECT_EQ(x.m_url, y.m_url);
+        EXPECT_EQ(x.m_title, y.m_title);
+        EXPECT_EQ(x.m_label, y.m_label);
+        EXPECT_EQ(x.m_annotation, y.m_annotation);
+        EXPECT_EQ(x.m_visited, y.m_visited);
+        EXPECT_EQ(x.m_hidden, y.m_hidden);
+        EXPECT_EQ(x.m_x, y.m_x);
+        EXPECT_EQ(x.m_y, y.m_y);
+        EXPECT_EQ(x.m_width, y.m_width);
+        EXPECT_EQ(x.m_time, y.m_time);
+        ASSERT_EQ(x.m_links.size(), y.m_links.size());
+        for (std::size_t j = 0; j < x.m_links.size(); ++j) {
+            const CSite& p = *x.m_links[j];
+            const CSite& q = *y.m_links[j];
+            EXPECT_EQ(p.m_url, q.m_url);
+            EXPECT_EQ(p.m_title, q.m_title);
+            EXPECT_EQ(p.m_label, q.m_label);
+            EXPECT_EQ(p.m_annotation, q.m_annotation);
+            EXPECT_EQ(q.m_visited, 0);
+            EXPECT_EQ(q.m_width, 15);
+            EXPECT_EQ(p.m_hidden, q.m_hidden);
+            EXPECT_EQ(p.m_x, q.m_x);
+            EXPECT_EQ(p.m_y, q.m_y);
+            EXPECT_GE(q.m_time, loadedAfter);
+        }
+        std::vector<std::string> wordsX, wordsY;
+        for (const auto& [text, entry] : x.m_words) {
+            wordsX.push_back(text);
+            EXPECT_EQ(entry, a.Words().at(text).get());
+        }
+        for (const auto& [text, entry] : y.m_words) {
+            wordsY.push_back(text);
+            EXPECT_EQ(entry, b.Words().at(text).get());
+        }
+        EXPECT_EQ(wordsX, wordsY);
+    }
+    ASSERT_EQ(a.Words().size(), b.Words().size());
+    for (const auto& [text, entry] : a.Words()) {
+        SCOPED_TRACE("word " + text);
+        const auto other = b.Words().find(text);
+        ASSERT_NE(other, b.Words().end());
+        EXPECT_EQ(entry->m_text, other->second->m_text);
+        EXPECT_EQ(entry->m_x, other->second->m_x);
+        EXPECT_EQ(entry->m_y, other->second->m_y);
+        EXPECT_EQ(entry->m_count, other->second->m_count);
+        EXPECT_EQ(SitesOf(a, *entry), SitesOf(b, *other->second));
+    }
+    ASSERT_EQ(a.UrlMap().size(), b.UrlMap().size());
+    for (const auto& [url, site] : a.UrlMap()) {
+        const auto other = b.UrlMap().find(url);
+        ASSERT_NE(other, b.UrlMap().end()) << url;
+        EXPECT_EQ(SlotIn(a, site), SlotIn(b, other->second)) << url;
+    }
+}
+
+// A file as another tool might write it: words in any case and order, given twice, of one
+// letter, longer than a look-up slot holds, or only in a site's list; sites sharing URLs,
+// positions off the map.
+std::string RandomForeignFile(std::mt19937& random) {
+    std::vector<std::string> vocabulary;
+    for (int i = 0; i < 60; ++i) {
+        std::string word;
+        const int length = i % 10 == 0 ? 1 : i % 7 == 0 ? 17 + i % 9 : 2 + i % 9;
+        for (int c = 0; c < length; ++c)
+            word += static_cast<char>((random() % 2 ? 'a' : 'A') + random() % 6);
+        vocabulary.push_back(word);
+    }
+    const auto anyWord = [&] { return vocabulary[random() % vocabulary.size()]; };
+    std::string file = Int32Bytes(1);
+    const int words = static_cast<int>(random() % 40);
+    file += Int32Bytes(words);
+    for (int i = 0; i < words; ++i)
+        file += WordRecord(anyWord(), int(random() % 2000), int(random() % 2000),
+                           1 + int(random() % 5));
+    const int sites = static_cast<int>(random() % 30);
+    file += Int32Bytes(sites);
+    for (int i = 0; i < sites; ++i) {
+        std::vector<std::string> siteWords(random() % 12);
+        for (std::string& word : siteWords)
+            word = anyWord();
+        if (random() % 3 == 0)
+            std::sort(siteWords.begin(), siteWords.end());
+        std::vector<std::string> links(random() % 4);
+        for (std::string& link : links)
+            link =
+                LinkRecord("http://l" + std::to_string(random() % 9) + "/", anyWord(), "<NONE>",
+                           int(random() % 2), int(random() % 2100) - 50, int(random() % 2100) - 50);
+        file += SiteRecord("http://s" + std::to_string(random() % 12) + "/", anyWord(),
+                           random() % 4 ? "<NONE>" : "note", 1, int(random() % 2),
+                           int(random() % 2100) - 50, int(random() % 2100) - 50,
+                           1600000000 + int(random() % 1000), siteWords, links);
+    }
+    return file;
+}
+} // namespace
+
+TEST(SiteDatabase, LoaderAgreesWithALiteralReadingOnRandomForeignFiles) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        CTestFolder folder;
+        const std::string path = folder.File("urls.wfx");
+        const std::string bytes = RandomForeignFile(random);
+        WriteFileBytes(path, bytes);
+        const auto loadedAfter = static_cast<std::int32_t>(std::time(nullptr));
+        SeedRandom(static_cast<unsigned>(round));
+        CSiteDatabase literal;
+        LoadLiterally(bytes, literal);
+        SeedRandom(static_cast<unsigned>(round));
+        CSiteDatabase loaded;
+        ASSERT_TRUE(loaded.OpenReadOnly(path));
+        ExpectSameStore(literal, loaded, loadedAfter);
+        if (HasFailure())
+            return;
+    }
+}
+
+// Our own files take the loader's fast way (upper-case words in order): the loaded store is the
+// store that was saved, and saving it again writes the same bytes.
+TEST(SiteDatabase, RandomStoresLoadAsTheyWereSavedAndSaveTheSameBytes) {
+    std::mt19937 random(1208);
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        CTestFolder folder;
+        const std::string path = folder.File("urls.wfx");
+        auto saved = std::make_unique<CSiteDatabase>();
+        saved->Open(path);
+        const int sites = 1 + static_cast<int>(random() % 60);
+        for (int i = 0; i < sites; ++i) {
+            CSite* site =
+                MakeSite(*saved, "http://s" + std::to_string(random() % 40) + "/", 1600000000 + i);
+            site->m_x = int(random() % 2001);
+            site->m_y = int(random() % 2001);
+            site->m_hidden = int(random() % 2);
+            for (int w = int(random() % 30); w > 0; --w) {
+                const int rank = int(random() % 200);
+                GiveWord(*saved, site,
+                         (rank % 3 ? "W" : "LONGER-THAN-A-SLOT-") + std::to_string(rank * rank));
+            }
+            for (int l = int(random() % 5); l > 0; --l) {
+                CSite* link = site->AddLink(std::make_unique<CSite>(
+                    "http://l" + std::to_string(random() % 30) + "/", "link", "<NONE>", 0));
+                link->m_x = int(random() % 2001);
+            }
+        }
+        saved->FindOrMakeWord("UNCARRIED");
+        ASSERT_TRUE(saved->Save());
+        const std::string bytes = FileBytes(path);
+
+        const auto loadedAfter = static_cast<std::int32_t>(std::time(nullptr));
+        CSiteDatabase loaded;
+        ASSERT_TRUE(loaded.Open(path));
+        ExpectSameStore(*saved, loaded, loadedAfter);
+        ASSERT_TRUE(loaded.Save());
+        EXPECT_EQ(FileBytes(path), bytes);
+        saved.reset(); // saves the same store once more
+        EXPECT_EQ(FileBytes(path), bytes);
+        if (HasFailure())
+            return;
+    }
 }
