@@ -66,10 +66,13 @@ Block LineFeedsAsBlanks(Block block) {
 uint32_t Found(Block block, char c) {
     return Mask(_mm_or_si128(Equal(block, c), Equal(block, '\0')));
 }
-// The bytes that need their own rule inside a tag: '<' '>' '"' and the closing NUL.
-uint32_t TagStops(Block block) {
-    const __m128i angles = _mm_or_si128(Equal(block, '<'), Equal(block, '>'));
-    return Mask(_mm_or_si128(angles, _mm_or_si128(Equal(block, '"'), Equal(block, '\0'))));
+// The bytes that end a tag: '>' and NUL, which ends the page.
+uint32_t TagEnds(Block block) {
+    return Mask(_mm_or_si128(Equal(block, '>'), Equal(block, '\0')));
+}
+// The bytes dropped from a tag: '"' and a second '<'.
+uint32_t TagDrops(Block block) {
+    return Mask(_mm_or_si128(Equal(block, '"'), Equal(block, '<')));
 }
 // Bytes that are neither white space, punctuation nor digits in the classic locale: all but
 // 0x09-0x0D, 0x20-0x40, 0x5B-0x60 and 0x7B-0x7E.
@@ -112,9 +115,11 @@ Block LineFeedsAsBlanks(Block block) {
 uint32_t Found(const Block& block, char wanted) {
     return MaskOf(block, [wanted](unsigned char c) { return c == wanted || c == '\0'; });
 }
-uint32_t TagStops(const Block& block) {
-    return MaskOf(block,
-                  [](unsigned char c) { return c == '<' || c == '>' || c == '"' || c == '\0'; });
+uint32_t TagEnds(const Block& block) {
+    return MaskOf(block, [](unsigned char c) { return c == '>' || c == '\0'; });
+}
+uint32_t TagDrops(const Block& block) {
+    return MaskOf(block, [](unsigned char c) { return c == '"' || c == '<'; });
 }
 uint32_t WordBytes(const Block& block) {
     return MaskOf(block, [](unsigned char c) {
@@ -294,30 +299,44 @@ private:
         for (;;) {
             p = Readable(p);
             const Block block = LoadBlock(p);
-            const uint32_t stops = TagStops(block);
-            const uint32_t plain = stops != 0 ? static_cast<uint32_t>(std::countr_zero(stops))
+            const uint32_t ends = TagEnds(block);
+            const uint32_t length = ends != 0 ? static_cast<uint32_t>(std::countr_zero(ends))
                                               : static_cast<uint32_t>(kBlock);
-            if (plain != 0 && m_tagLength < kMaxText) {
-                StoreBlock(m_top + m_tagLength, block);
-                m_tagLength = std::min<size_t>(m_tagLength + plain, kMaxText);
-            }
-            p += plain;
-            if (plain == kBlock)
+            // Double quotes are dropped, and so is a second '<': the tag goes on.
+            AppendToTag(p, block, TagDrops(block) & Below(length), length);
+            p += length;
+            if (length == kBlock)
                 continue;
-            switch (*p) {
-            case '>': {
-                const bool skip = ClassifyTag();
-                m_tagLength = 0;
-                ++p;
-                return skip ? FindClosingTag(p) : p;
+            if (*p != '>')
+                return nullptr; // the NUL that ends the page
+            const bool skip = ClassifyTag();
+            m_tagLength = 0;
+            ++p;
+            return skip ? FindClosingTag(p) : p;
+        }
+    }
+
+    // The first `count` bytes of the block at p but the dropped ones.
+    void AppendToTag(const char* p, Block block, uint32_t dropped, uint32_t count) {
+        if (m_tagLength >= kMaxText)
+            return;
+        if (dropped == 0) {
+            StoreBlock(m_top + m_tagLength, block);
+            m_tagLength = std::min<size_t>(m_tagLength + count, kMaxText);
+            return;
+        }
+        uint32_t from = 0;
+        for (;;) {
+            const uint32_t to =
+                dropped != 0 ? static_cast<uint32_t>(std::countr_zero(dropped)) : count;
+            if (to > from && m_tagLength < kMaxText) {
+                StoreBlock(m_top + m_tagLength, LoadBlock(p + from));
+                m_tagLength = std::min<size_t>(m_tagLength + (to - from), kMaxText);
             }
-            case '<': // a second '<' inside a tag is dropped and the tag goes on
-            case '"': // so is a double quote
-                ++p;
-                break;
-            default:
-                return nullptr;
-            }
+            if (dropped == 0)
+                return;
+            from = to + 1;
+            dropped &= dropped - 1;
         }
     }
 
@@ -557,6 +576,7 @@ CLinkList CHtmlScan::GetLinks(std::string_view pageUrl) const {
     // and texts outside links change nothing. So each walk starts at a link token not yet
     // passed and ends at the next end of link, which closes the link with the text gathered.
     CLinkList links;
+    links.Reserve(m_linkTokens.size());
     const SUrlParts pageParts = CUrlSplitter::Split(pageUrl);
     std::string linkText;
     size_t walked = 0;
@@ -575,7 +595,8 @@ CLinkList CHtmlScan::GetLinks(std::string_view pageUrl) const {
                 if (linkText.size() < kMaxText)
                     linkText.append(token.Text(), 0, kMaxText - linkText.size());
             } else if (token.Kind() == CHtmlToken::TK_ENDLINK) {
-                links.Add(std::move(target), linkText.empty() ? " " : linkText);
+                links.Add(std::move(target),
+                          linkText.empty() ? std::string(" ") : std::move(linkText));
                 break;
             }
         }

@@ -14,6 +14,8 @@ struct CLinkPair {
 class CLinkList {
 public:
     void Add(std::string url, std::string text);
+    // Makes room for count pairs in all, so that adding up to them moves none.
+    void Reserve(size_t count) { m_pairs.reserve(count); }
 
     int GetCount() const { return static_cast<int>(m_pairs.size()); }
     const CLinkPair& operator[](int index) const { return m_pairs[static_cast<size_t>(index)]; }

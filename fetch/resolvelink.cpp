@@ -42,11 +42,19 @@ std::string RemoveDotSegments(std::string_view path) {
 // Appends the path made of head and tail, dot segments removed. Removing them changes only a
 // path with a segment "." or "..", which starts the path or follows a '/'; any other path is
 // appended as it is, without a copy.
+bool StartsSegmentWithDot(std::string_view text, char before) {
+    for (const char c : text) {
+        if (c == '.' && before == '/')
+            return true;
+        before = c;
+    }
+    return false;
+}
+
 void AppendPath(std::string& result, std::string_view head, std::string_view tail) {
-    const bool mayHaveDots = (head.empty() ? tail.starts_with('.') : head.starts_with('.')) ||
-                             head.find("/.") != std::string_view::npos ||
-                             tail.find("/.") != std::string_view::npos ||
-                             (head.ends_with('/') && tail.starts_with('.'));
+    // A '/' before the path makes its first segment count like any other.
+    const bool mayHaveDots = StartsSegmentWithDot(head, '/') ||
+                             StartsSegmentWithDot(tail, head.empty() ? '/' : head.back());
     if (!mayHaveDots) {
         result += head;
         result += tail;

@@ -59,13 +59,23 @@ EUrlClass ClassOf(std::string_view scheme) {
 
 SUrlParts CUrlSplitter::Split(std::string_view url) {
     SUrlParts parts;
-    const size_t hash = url.find('#');
+    // The fragment starts at the first '#', the query at the first '?' before it; one pass
+    // finds both (links are short, so a plain loop beats two searches).
+    size_t hash = std::string_view::npos;
+    size_t question = std::string_view::npos;
+    for (size_t i = 0; i < url.size(); ++i) {
+        if (url[i] == '#') {
+            hash = i;
+            break;
+        }
+        if (url[i] == '?' && question == std::string_view::npos)
+            question = i;
+    }
     if (hash != std::string_view::npos) {
         parts.hasFragment = true;
         parts.fragment = url.substr(hash + 1);
         url = url.substr(0, hash);
     }
-    const size_t question = url.find('?');
     if (question != std::string_view::npos) {
         parts.hasQuery = true;
         parts.query = url.substr(question + 1);
