@@ -74,12 +74,18 @@ uint32_t TagEnds(Block block) {
 uint32_t TagDrops(Block block) {
     return Mask(_mm_or_si128(Equal(block, '"'), Equal(block, '<')));
 }
-// Bytes that are neither white space, punctuation nor digits in the classic locale: all but
-// 0x09-0x0D, 0x20-0x40, 0x5B-0x60 and 0x7B-0x7E.
+// Bytes that are neither white space, punctuation nor digits in the classic locale: letters,
+// control bytes but the white space 0x09-0x0D, DEL, and 0x80-0xFF.
 uint32_t WordBytes(Block block) {
-    const __m128i low = _mm_or_si128(InRange(block, 0x09, 0x0D), InRange(block, 0x20, 0x40));
-    const __m128i high = _mm_or_si128(InRange(block, 0x5B, 0x60), InRange(block, 0x7B, 0x7E));
-    return ~Mask(_mm_or_si128(low, high)) & 0xFFFFu;
+    // A letter folded to lower case and moved by 0x80 - 'a' lands in 0x80-0x99, the lowest
+    // signed bytes; nothing else does.
+    const __m128i folded = _mm_add_epi8(_mm_or_si128(block, _mm_set1_epi8(0x20)),
+                                        _mm_set1_epi8(static_cast<char>(0x80 - 'a')));
+    const __m128i letters = _mm_cmplt_epi8(folded, _mm_set1_epi8(static_cast<char>(0x80 + 26)));
+    // Below 0x20 as signed bytes: the control bytes and 0x80-0xFF.
+    const __m128i controlsAndHigh = _mm_cmplt_epi8(block, _mm_set1_epi8(0x20));
+    const __m128i others = _mm_andnot_si128(InRange(block, 0x09, 0x0D), controlsAndHigh);
+    return Mask(_mm_or_si128(_mm_or_si128(letters, Equal(block, 0x7F)), others));
 }
 #else
 struct Block {
@@ -249,20 +255,24 @@ private:
         for (;;) {
             p = Readable(p);
             const Block block = LoadBlock(p);
-            const uint32_t wordBytes = WordBytes(block);
-            // A line feed is a blank in the run that neither is content nor ends a word. Right
-            // after a non-word byte it is read with the block as one; right after a word byte it
-            // joins two words and gets its own rule.
-            const uint32_t lineFeeds = LineFeeds(block);
-            const uint32_t joining = lineFeeds & ((wordBytes << 1) | (m_wordLength > 0 ? 1u : 0u));
-            const uint32_t stops = TextStops(block) | joining;
-            const uint32_t plain = stops != 0 ? static_cast<uint32_t>(std::countr_zero(stops))
-                                              : static_cast<uint32_t>(kBlock);
-            if (plain != 0)
-                OnPlainText(p, block, wordBytes, lineFeeds, plain);
-            p += plain;
-            if (plain == kBlock)
-                continue;
+            const uint32_t textStops = TextStops(block);
+            // With a stop first, as between two tags, there are no plain bytes to look at.
+            if ((textStops & 1u) == 0) {
+                const uint32_t wordBytes = WordBytes(block);
+                // A line feed is a blank in the run that neither is content nor ends a word.
+                // Right after a non-word byte it is read with the block as one; right after a
+                // word byte it joins two words and gets its own rule.
+                const uint32_t lineFeeds = LineFeeds(block);
+                const uint32_t stops =
+                    textStops | (lineFeeds & ((wordBytes << 1) | (m_wordLength > 0 ? 1u : 0u)));
+                const uint32_t plain = stops != 0 ? static_cast<uint32_t>(std::countr_zero(stops))
+                                                  : static_cast<uint32_t>(kBlock);
+                if (plain != 0)
+                    OnPlainText(p, block, wordBytes, lineFeeds, plain);
+                p += plain;
+                if (plain == kBlock)
+                    continue;
+            }
             switch (*p) {
             case '<':
                 OnLessThan();

@@ -255,6 +255,21 @@ TEST(HtmlScanEquivalence, EveryShortPrefixOfAPageScansAsThePlainScannerDoes) {
     }
 }
 
+TEST(HtmlScanEquivalence, EveryByteValueSplitsWordsAsThePlainScannerDoes) {
+    // Each byte between word letters, at every position of a 16-byte block, in and out of tags.
+    for (size_t offset = 0; offset < 16; ++offset) {
+        std::string page = "<p>" + std::string(offset, 'x');
+        for (int b = 1; b < 256; ++b) {
+            page += "ab";
+            page += static_cast<char>(b);
+            page += "cd ";
+        }
+        page += "<a href=x" + page.substr(3) + ">" + page + "</a>";
+        SCOPED_TRACE("offset " + std::to_string(offset));
+        ExpectSameScan(page, "http://h/d/p.html");
+    }
+}
+
 TEST(HtmlScanEquivalence, TestDataPagesScanAsThePlainScannerDoes) {
     const std::filesystem::path data = std::filesystem::path(WAYFOLD_SOURCE_DIR) / "tests/data";
     int pages = 0;
