@@ -456,6 +456,9 @@ private:
         }
         if ((first == 'm' || first == 'M') && (tag.starts_with("meta") || tag.starts_with("META")))
             m_scan.m_metaTags.push_back(m_scan.m_tokens.size());
+        if ((first == 't' || first == 'T' || first == '/') &&
+            (tag == "title" || tag == "TITLE" || tag == "/title" || tag == "/TITLE"))
+            m_scan.m_titleTags.push_back(m_scan.m_tokens.size());
         m_scan.m_tokens.emplace_back(CHtmlToken::TK_TAG, tag);
         m_top += m_tagLength;
         if (first != 's' && first != 'S')
@@ -532,20 +535,23 @@ CHtmlScan CHtmlScan::Scan(std::string_view page) {
 const std::string* CHtmlScan::GetTitle() {
     if (!m_titleAsked) {
         m_titleAsked = true;
-        std::string title;
-        bool inTitle = false;
-        for (const CHtmlToken& token : m_tokens) {
-            if (token.Kind() == CHtmlToken::TK_TAG) {
-                if (token.Text() == "title" || token.Text() == "TITLE") {
-                    inTitle = true;
-                } else if (token.Text() == "/title" || token.Text() == "/TITLE") {
-                    m_title = std::move(title);
-                    break;
-                }
-            } else if (token.Kind() == CHtmlToken::TK_TEXT && inTitle &&
-                       title.size() + token.Text().size() <= kMaxText) {
-                title += token.Text();
+        // The texts from the first opening title tag to the first closing one; no title without
+        // a closing tag, an empty one without an opening tag before it.
+        size_t opening = m_tokens.size();
+        for (const size_t index : m_titleTags) {
+            if (m_tokens[index].Text()[0] != '/') {
+                opening = std::min(opening, index);
+                continue;
             }
+            std::string title;
+            for (size_t i = opening + 1; i < index; ++i) {
+                const CHtmlToken& token = m_tokens[i];
+                if (token.Kind() == CHtmlToken::TK_TEXT &&
+                    title.size() + token.Text().size() <= kMaxText)
+                    title += token.Text();
+            }
+            m_title = std::move(title);
+            break;
         }
     }
     return m_title ? &*m_title : nullptr;

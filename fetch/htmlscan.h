@@ -49,6 +49,7 @@ private:
     std::vector<std::unique_ptr<char[]>> m_chunks; // token texts and words; never move
     std::vector<size_t> m_metaTags;   // indexes of the tag tokens that start with "meta" or "META"
     std::vector<size_t> m_linkTokens; // indexes of the TK_LINK tokens
+    std::vector<size_t> m_titleTags;  // indexes of the opening and closing title tags
     std::optional<std::string> m_title;
     bool m_titleAsked = false;
     std::vector<std::string> m_keywords;
