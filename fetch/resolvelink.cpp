@@ -1,42 +1,51 @@
 #include "fetch/resolvelink.h"
 
+#include <cstring>
+
 #include "fetch/urlsplitter.h"
 
 namespace {
 
-// RFC 3986 section 5.2.4, done in one pass over the segments.
-std::string RemoveDotSegments(std::string_view path) {
-    std::string output;
-    output.reserve(path.size());
-    auto dropLastSegment = [&output] {
-        const size_t slash = output.rfind('/');
-        output.erase(slash == std::string::npos ? 0 : slash);
+// RFC 3986 section 5.2.4 on the path at text[from...], done in place in one pass over the
+// segments: the output never grows past the input read so far.
+void RemoveDotSegments(std::string& text, size_t from) {
+    size_t read = from;
+    size_t write = from;
+    const size_t end = text.size();
+    auto rest = [&] { return std::string_view(text).substr(read); };
+    auto dropLastSegment = [&] {
+        const size_t slash = std::string_view(text.data() + from, write - from).rfind('/');
+        write = slash == std::string_view::npos ? from : from + slash;
     };
-    while (!path.empty()) {
+    while (read < end) {
+        const std::string_view path = rest();
         if (path.starts_with("../")) {
-            path.remove_prefix(3);
+            read += 3;
         } else if (path.starts_with("./")) {
-            path.remove_prefix(2);
+            read += 2;
         } else if (path.starts_with("/./")) {
-            path.remove_prefix(2);
+            read += 2;
         } else if (path == "/.") {
-            path = "/";
+            text[++read] = '/'; // the rest becomes "/"
         } else if (path.starts_with("/../")) {
-            path.remove_prefix(3);
+            read += 3;
             dropLastSegment();
         } else if (path == "/..") {
-            path = "/";
+            read += 2;
+            text[read] = '/';
             dropLastSegment();
         } else if (path == "." || path == "..") {
-            path = {};
+            read = end;
         } else {
             const size_t next = path.find('/', 1);
             const size_t length = next == std::string_view::npos ? path.size() : next;
-            output.append(path.substr(0, length));
-            path.remove_prefix(length);
+            if (write != read)
+                std::memmove(text.data() + write, text.data() + read, length);
+            write += length;
+            read += length;
         }
     }
-    return output;
+    text.resize(write);
 }
 
 // Appends the path made of head and tail, dot segments removed. Removing them changes only a
@@ -55,14 +64,11 @@ void AppendPath(std::string& result, std::string_view head, std::string_view tai
     // A '/' before the path makes its first segment count like any other.
     const bool mayHaveDots = StartsSegmentWithDot(head, '/') ||
                              StartsSegmentWithDot(tail, head.empty() ? '/' : head.back());
-    if (!mayHaveDots) {
-        result += head;
-        result += tail;
-        return;
-    }
-    std::string path(head);
-    path += tail;
-    result += RemoveDotSegments(path);
+    const size_t start = result.size();
+    result += head;
+    result += tail;
+    if (mayHaveDots)
+        RemoveDotSegments(result, start);
 }
 
 // RFC 3986 sections 5.2.2 and 5.2.3 for a reference without a scheme, recomposed as section

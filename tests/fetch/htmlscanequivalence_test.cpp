@@ -327,4 +327,34 @@ TEST(HtmlScanEquivalence, ResolvesLinksAsThePlainResolverDoes) {
     }
 }
 
+// A path of random segments, many of them dot segments or near them.
+std::string RandomPath(std::mt19937& random) {
+    static const char* const kSegments[] = {".", "..", "a", "", "b.c", "..x", ".y", "...", "d"};
+    std::string path = random() % 2 ? "/" : "";
+    const int segments = static_cast<int>(random() % 6);
+    for (int i = 0; i < segments; ++i) {
+        if (i > 0)
+            path += '/';
+        path += kSegments[random() % std::size(kSegments)];
+    }
+    if (random() % 4 == 0)
+        path += '/';
+    return path;
+}
+
+TEST(HtmlScanEquivalence, RemovesDotSegmentsAsThePlainResolverDoes) {
+    std::mt19937 random(11);
+    for (int n = 0; n < 20000; ++n) {
+        const std::string pageUrl =
+            (random() % 2 ? "http://h" : "https://u@h:8") + RandomPath(random) + "?q#f";
+        std::string target = RandomPath(random);
+        if (random() % 5 == 0)
+            target = "//other" + target;
+        if (random() % 5 == 0)
+            target += "?x";
+        EXPECT_EQ(ResolveLink(pageUrl, target), CReferenceHtmlScan::ResolveLink(pageUrl, target))
+            << pageUrl << " + " << target;
+    }
+}
+
 } // namespace
