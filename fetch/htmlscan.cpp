@@ -189,7 +189,7 @@ public:
     // The page ends at its first NUL byte, if it has one.
     CTokenizer(CHtmlScan& scan, std::string_view page)
         : m_scan(scan), m_end(page.data() + page.size()),
-          m_limit(page.size() > kReadAhead ? m_end - kReadAhead : nullptr) {
+          m_limit(page.size() > kReadAhead ? Address(m_end - kReadAhead) : 0) {
         NewTextChunk();
         NewWordChunk();
     }
@@ -207,10 +207,12 @@ public:
     }
 
 private:
+    static uintptr_t Address(const char* p) { return reinterpret_cast<uintptr_t>(p); }
+
     // Past m_limit the page is read from a copy closed by NULs, so blocks read past its end
     // stop there.
     const char* Readable(const char* p) {
-        if (!m_readingTail && (m_limit == nullptr || p > m_limit))
+        if (Address(p) > m_limit)
             return ToTail(p);
         return p;
     }
@@ -221,7 +223,7 @@ private:
         if (length > 0)
             std::memcpy(m_tail, p, length);
         m_end = m_tail + length;
-        m_readingTail = true;
+        m_limit = UINTPTR_MAX; // the copy is read to its end
         return m_tail;
     }
 
@@ -508,10 +510,9 @@ private:
     }
 
     CHtmlScan& m_scan;
-    const char* m_end;   // of the page, or of its padded copy once that is read
-    const char* m_limit; // blocks from here on are read from the padded copy; nullptr: at once
+    const char* m_end; // of the page, or of its padded copy once that is read
+    uintptr_t m_limit; // blocks past here are read from the padded copy; 0: all of them
     char m_tail[kReadAhead + kSlack];
-    bool m_readingTail = false;
     char* m_top = nullptr; // the open run or tag starts here; earlier texts belong to tokens
     char* m_textEnd = nullptr;
     size_t m_runLength = 0; // at most kMaxRun
