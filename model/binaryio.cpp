@@ -164,6 +164,15 @@ bool CBinaryReader::ReadString(std::string& out, std::int32_t maxLength) {
     return ReadInt32(length) && ReadBytes(length, out, maxLength);
 }
 
+bool CBinaryReader::ReadStringViews(std::string_view* out, std::size_t count,
+                                    std::int32_t maxLength) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!ReadStringView(out[i], maxLength))
+            return false;
+    }
+    return true;
+}
+
 bool CBinaryReader::CountFits(std::int32_t count, std::size_t minRecordSize) const {
     if (m_failed || count < 0)
         return false;

@@ -71,6 +71,9 @@ public:
     }
     // A 32-bit length followed by that many bytes.
     bool ReadString(std::string& out, std::int32_t maxLength = kMaxText);
+    // `count` strings as ReadStringView reads them, into out[0] ... out[count - 1].
+    bool ReadStringViews(std::string_view* out, std::size_t count,
+                         std::int32_t maxLength = kMaxText);
     bool ReadStringView(std::string_view& out, std::int32_t maxLength = kMaxText) {
         std::int32_t length = 0;
         return ReadInt32(length) && ReadView(length, out, maxLength);

@@ -316,10 +316,8 @@ bool CSiteDatabase::LoadSite(CBinaryReader& reader, CLoadState& state) {
     if (!reader.ReadInt32(wordCount) || !reader.CountFits(wordCount, kMinSiteWord))
         return false;
     state.words.resize(static_cast<std::size_t>(wordCount));
-    for (std::string_view& word : state.words) {
-        if (!reader.ReadStringView(word))
-            return false;
-    }
+    if (!reader.ReadStringViews(state.words.data(), state.words.size()))
+        return false;
 
     if (!reader.CountFits(linkCount, kMinLinkRecord))
         return false;
