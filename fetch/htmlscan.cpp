@@ -62,6 +62,10 @@ uint32_t LineFeeds(Block block) {
 Block LineFeedsAsBlanks(Block block) {
     return _mm_xor_si128(block, _mm_and_si128(Equal(block, '\n'), _mm_set1_epi8('\n' ^ ' ')));
 }
+// White space of the classic locale: 0x09-0x0D and the blank.
+uint32_t Spaces(Block block) {
+    return Mask(_mm_or_si128(InRange(block, 0x09, 0x0D), Equal(block, ' ')));
+}
 // The bytes that end a search: the one looked for and NUL.
 uint32_t Found(Block block, char c) {
     return Mask(_mm_or_si128(Equal(block, c), Equal(block, '\0')));
@@ -118,6 +122,9 @@ Block LineFeedsAsBlanks(Block block) {
         c = c == '\n' ? ' ' : c;
     return block;
 }
+uint32_t Spaces(const Block& block) {
+    return MaskOf(block, [](unsigned char c) { return ClassicChars::IsSpace(c); });
+}
 uint32_t Found(const Block& block, char wanted) {
     return MaskOf(block, [wanted](unsigned char c) { return c == wanted || c == '\0'; });
 }
@@ -153,7 +160,7 @@ size_t SkipSpaces(std::string_view text, size_t i) {
 // Reads the tag as sscanf(tag, "<letter> <href>%s", target) would: the letters exactly as
 // given, the blank as any run of white space (also none), the target as the next run of
 // non-white bytes after the equals sign. Returns false when the formatted scan would not
-// convert the target.
+// convert the target. The tag must be followed by a block of readable bytes.
 bool MatchLinkTag(std::string_view tag, char letter, std::string_view href,
                   std::string_view& target) {
     if (tag.empty() || tag[0] != letter)
@@ -163,8 +170,15 @@ bool MatchLinkTag(std::string_view tag, char letter, std::string_view href,
         return false;
     i = SkipSpaces(tag, i + href.size());
     const size_t start = i;
-    while (i < tag.size() && !ClassicChars::IsSpace(static_cast<unsigned char>(tag[i])))
-        ++i;
+    while (i < tag.size()) {
+        const uint32_t spaces = Spaces(LoadBlock(tag.data() + i));
+        if (spaces != 0) {
+            i += static_cast<size_t>(std::countr_zero(spaces));
+            break;
+        }
+        i += kBlock;
+    }
+    i = std::min(i, tag.size());
     if (i == start)
         return false;
     target = tag.substr(start, i - start);
