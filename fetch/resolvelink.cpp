@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "fetch/classicchars.h"
 #include "fetch/urlsplitter.h"
 
 namespace {
@@ -136,6 +137,21 @@ std::string Capped(std::string_view url) {
     return std::string(url.substr(0, kMaxResolvedLinkLength));
 }
 
+// Whether the target starts with "http:" or "https:" in any case, which makes it absolute.
+bool StartsWithHttpScheme(std::string_view target) {
+    const size_t colon = target.size() > 5 && (target[5] == ':') ? 5 : 4;
+    if (target.size() <= colon || target[colon] != ':')
+        return false;
+    const std::string_view scheme = target.substr(0, colon);
+    auto lower = [](char c) { return ClassicChars::ToLower(static_cast<unsigned char>(c)); };
+    static constexpr std::string_view kHttps = "https";
+    for (size_t i = 0; i < scheme.size(); ++i) {
+        if (lower(scheme[i]) != kHttps[i])
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string ResolveLink(std::string_view pageUrl, std::string_view target) {
@@ -143,6 +159,8 @@ std::string ResolveLink(std::string_view pageUrl, std::string_view target) {
 }
 
 std::string ResolveLink(std::string_view pageUrl, const SUrlParts& page, std::string_view target) {
+    if (StartsWithHttpScheme(target))
+        return Capped(target);
     const SUrlParts reference = CUrlSplitter::Split(target);
     if (reference.urlClass == EUrlClass::Http)
         return Capped(target);

@@ -1,5 +1,8 @@
 #include "fetch/urlsplitter.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "fetch/classicchars.h"
 
 namespace {
@@ -28,6 +31,18 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
             return false;
     }
     return true;
+}
+
+// Whether any of the eight bytes at p is '#' or '?' (a byte is zero after the exclusive or
+// exactly when it matched; the test below is true exactly when some byte is zero).
+bool HasHashOrQuestion(const char* p) {
+    uint64_t bytes;
+    std::memcpy(&bytes, p, sizeof bytes);
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHighs = 0x8080808080808080u;
+    const uint64_t hashes = bytes ^ (kOnes * '#');
+    const uint64_t questions = bytes ^ (kOnes * '?');
+    return (((hashes - kOnes) & ~hashes) | ((questions - kOnes) & ~questions)) & kHighs;
 }
 
 // The port follows the last colon, unless that colon sits inside an IPv6 literal.
@@ -63,7 +78,10 @@ SUrlParts CUrlSplitter::Split(std::string_view url) {
     // finds both (links are short, so a plain loop beats two searches).
     size_t hash = std::string_view::npos;
     size_t question = std::string_view::npos;
-    for (size_t i = 0; i < url.size(); ++i) {
+    size_t i = 0;
+    while (i + 8 <= url.size() && !HasHashOrQuestion(url.data() + i))
+        i += 8;
+    for (; i < url.size(); ++i) {
         if (url[i] == '#') {
             hash = i;
             break;
