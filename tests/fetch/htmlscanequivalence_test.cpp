@@ -30,6 +30,13 @@ const char* const kPageUrls[] = {"http://h/d/p.html",
                                  ""};
 
 const char* const kTargets[] = {"http://other/x/../y.html",
+                                "hTTpS:x",
+                                "httpx:y",
+                                "http",
+                                "https",
+                                "http#:x",
+                                "a/b#c?d",
+                                "x?y#z?w#v",
                                 "HTTPS://o/",
                                 "x.html",
                                 "../up/z.html",
