@@ -12,6 +12,7 @@
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
 #include "views/mapindex.h"
+#include "views/maplabelcache.h"
 #include "views/maprenderer.h"
 
 #include <QApplication>
@@ -21,7 +22,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <unordered_set>
 
 namespace {
@@ -31,14 +34,16 @@ const CRect kWorld{0, 0, 2000, 2000};
 
 struct CPaintWorld {
     CPaintWorld() : store(Shape()), objects(settings) {}
+    // WAYFOLD_PAINT_SITES makes a smaller world of the same proportions (while developing).
     static CStoreShape Shape() {
+        const int sites = std::clamp(qEnvironmentVariableIntValue("WAYFOLD_PAINT_SITES"), 0, 10000);
         CStoreShape shape;
-        shape.sites = 10000;
+        shape.sites = sites > 0 ? sites : 10000;
         shape.linksPerSite = 10; // 100,000 link nodes
         shape.wordsPerSite = 20;
-        shape.vocabulary = 20000;
+        shape.vocabulary = 2 * shape.sites;
         shape.indexEveryWord = true; // 20,000 words
-        shape.categories = 1000;
+        shape.categories = shape.sites / 10;
         shape.sitesPerCategory = 10;
         shape.wordsPerCategory = 5;
         return shape;
@@ -46,6 +51,7 @@ struct CPaintWorld {
     CSyntheticStore store;
     CSettings settings;
     CDrawingObjects objects;
+    CMapLabelCache labels; // kept between paints, as the linkage map keeps its own
 };
 
 CPaintWorld& World() {
@@ -75,11 +81,17 @@ public:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setBackgroundMode(Qt::TransparentMode);
+        const QTransform mapping = painter.combinedTransform();
+        m_linkPen = CDrawingObjects::PenForMapping(m_objects.linkPen, mapping);
+        m_wordsPen = CDrawingObjects::PenForMapping(m_objects.wordsPen, mapping);
+        m_outlinePen = CDrawingObjects::PenForMapping(m_objects.outlinePen, mapping);
+        m_categoryPen = CDrawingObjects::PenForMapping(m_objects.categoryPen, mapping);
+        m_siteLinePen = CDrawingObjects::PenForMapping(m_objects.siteLinePen, mapping);
         CSiteDatabase& database = m_world.store.Database();
         for (const auto& [text, word] : database.Words()) {
             if (!CMapRenderer::IsWordShown(*word))
                 continue;
-            painter.setPen(m_objects.wordsPen);
+            painter.setPen(m_wordsPen);
             for (const auto& [url, site] : word->m_sites)
                 if (!site->m_hidden)
                     Line(painter, site->Center(), word->Center());
@@ -91,12 +103,12 @@ public:
             for (const auto& link : owner->m_links) {
                 if (link->m_hidden)
                     continue;
-                painter.setPen(m_objects.linkPen);
+                painter.setPen(m_linkPen);
                 Line(painter, owner->Center(), link->Center());
                 Site(painter, *link);
             }
         }
-        painter.setPen(QPen(m_objects.urlFont.color, 1));
+        painter.setPen(m_siteLinePen);
         for (const auto& owner : database.Sites()) {
             if (owner->m_hidden)
                 continue;
@@ -108,7 +120,7 @@ public:
                 Line(painter, link->Center(), owner->Center());
             }
         }
-        painter.setPen(m_objects.categoryPen);
+        painter.setPen(m_categoryPen);
         const auto& sites = database.Sites();
         for (std::size_t i = 0; i < sites.size(); ++i) {
             if (sites[i]->m_hidden || sites[i]->m_categories.ActiveCount() == 0)
@@ -138,7 +150,7 @@ private:
         const bool visited = site.m_visited != 0;
         const CMapFont& font = visited ? m_objects.urlFont : m_objects.linkFont;
         const QFontMetricsF metrics(font.font);
-        painter.setPen(m_objects.outlinePen);
+        painter.setPen(m_outlinePen);
         painter.setBrush(visited ? QBrush(font.color) : m_objects.linkBrush);
         painter.drawEllipse(QRectF(site.m_x + 0.5, site.m_y + 0.5, d - 1, d - 1));
         painter.setFont(font.font);
@@ -163,7 +175,7 @@ private:
         }
     }
     void Word(QPainter& painter, const CWordEntry& word) {
-        painter.setPen(m_objects.wordsPen);
+        painter.setPen(m_wordsPen);
         painter.setBrush(m_objects.wordsBrush);
         painter.drawEllipse(QRectF(word.m_x + 0.5, word.m_y + 0.5, 9, 9));
         const QFontMetricsF metrics(m_objects.wordFont.font);
@@ -175,11 +187,17 @@ private:
 
     CPaintWorld& m_world;
     const CDrawingObjects& m_objects;
+    QPen m_linkPen;
+    QPen m_wordsPen;
+    QPen m_outlinePen;
+    QPen m_categoryPen;
+    QPen m_siteLinePen;
 };
 
 QImage RendererImage(CPaintWorld& world) {
     CMapRenderer renderer(world.store.Database(), &world.store.Categories(), world.objects,
                           kAllLayers);
+    renderer.SetLabelCache(&world.labels);
     return renderer.RenderImage(kWorld, kImageSize);
 }
 
@@ -195,6 +213,18 @@ void BM_PaintWorldRenderer(benchmark::State& state) {
         for (int x = 0; x < ours.width(); ++x)
             differing += ours.pixel(x, y) != naive.pixel(x, y) ? 1 : 0;
     state.counters["differing_pixels"] = static_cast<double>(differing);
+    if (qEnvironmentVariableIsSet("WAYFOLD_PAINT_DIFFS")) {
+        int shown = 0;
+        for (int y = 0; y < ours.height() && shown < 40; ++y)
+            for (int x = 0; x < ours.width() && shown < 40; ++x)
+                if (ours.pixel(x, y) != naive.pixel(x, y) && ++shown)
+                    std::fprintf(stderr, "%d,%d ours %08x naive %08x\n", x, y, ours.pixel(x, y),
+                                 naive.pixel(x, y));
+    }
+    if (qEnvironmentVariableIsSet("WAYFOLD_PAINT_DUMP")) {
+        ours.save(qEnvironmentVariable("WAYFOLD_PAINT_DUMP") + QStringLiteral("-renderer.png"));
+        naive.save(qEnvironmentVariable("WAYFOLD_PAINT_DUMP") + QStringLiteral("-naive.png"));
+    }
 }
 
 void BM_PaintWorldNaive(benchmark::State& state) {
@@ -209,12 +239,14 @@ void BM_PaintWorldNaive(benchmark::State& state) {
 void BM_RepaintAfterDrag(benchmark::State& state) {
     CPaintWorld& world = World();
     RendererImage(world);
-    CSite* dragged = world.store.Database().Sites()[4321].get();
+    CSite* dragged =
+        world.store.Database().Sites()[world.store.Database().Sites().size() * 4321 / 10000].get();
     const std::unordered_set<const void*> moving{dragged};
     const CMapIndex index(world.store.Database(), kAllLayers, moving);
     QImage image = RendererImage(world);
     CMapRenderer renderer(world.store.Database(), &world.store.Categories(), world.objects,
                           kAllLayers);
+    renderer.SetLabelCache(&world.labels);
     renderer.SetTracking(true);
     int step = 30;
     for (auto _ : state) {

@@ -4,8 +4,10 @@
 #include "shell/settings.h"
 
 #include <QString>
+#include <QTransform>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -41,11 +43,23 @@ QFont CDrawingObjects::FontFromSetting(const CFontSetting& setting) {
     return font;
 }
 
+QPen CDrawingObjects::PenForMapping(const QPen& pen, const QTransform& mapping) {
+    const double across = std::hypot(mapping.m11(), mapping.m12());
+    const double down = std::hypot(mapping.m21(), mapping.m22());
+    if (across >= 1.0 && down >= 1.0)
+        return pen;
+    QPen thin = pen;
+    thin.setWidth(1);
+    thin.setCosmetic(true);
+    return thin;
+}
+
 void CDrawingObjects::Rebuild(const CSettings& settings) {
     linkPen = SolidPen(settings.linkColor);
     wordsPen = SolidPen(settings.wordsColor);
     outlinePen = SolidPen(settings.outlineColor);
     categoryPen = SolidPen(settings.categoryColor);
+    siteLinePen = SolidPen(settings.urlFont.color);
     inverseLinkPen = SolidPen(InverseColor(settings.linkColor));
     inverseWordsPen = SolidPen(InverseColor(settings.wordsColor));
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class CSettings;
+class QTransform;
 struct CFontSetting;
 
 // One label font as the maps draw it: the font, its text colour and the stored logical height
@@ -20,7 +21,8 @@ struct CMapFont {
 
 // The pens, brushes and fonts the maps draw with, all built from the display settings at once.
 // The main frame rebuilds them whenever a colour or a font changes; the map views only read them.
-// Pens are solid and 1 unit wide. Fonts are sized in map units (pixel size = |height|).
+// Pens are solid and 1 map unit wide; PenForMapping gives the pen as the maps draw it.
+// Fonts are sized in map units (pixel size = |height|).
 class CDrawingObjects {
 public:
     CDrawingObjects() = default;
@@ -33,12 +35,18 @@ public:
     static std::uint32_t InverseColor(std::uint32_t colorRef);
     // The font a font setting describes, in map units.
     static QFont FontFromSetting(const CFontSetting& setting);
+    // A map pen as drawn under `mapping` (map units to device pixels): one map unit wide when
+    // that is at least one pixel both across and down, else a cosmetic pen of one pixel, so a
+    // line is never thinner than a pixel however far the map is shrunk.
+    static QPen PenForMapping(const QPen& pen, const QTransform& mapping);
 
     // Pens in the map colours.
     QPen linkPen;
     QPen wordsPen;
     QPen outlinePen;
     QPen categoryPen;
+    // The line from a link node into a visited site, in the site font colour.
+    QPen siteLinePen;
     // Pens in the complements of the link and words colours.
     QPen inverseLinkPen;
     QPen inverseWordsPen;

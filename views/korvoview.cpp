@@ -11,6 +11,7 @@
 #include "shell/mainframe.h"
 #include "shell/settings.h"
 #include "views/mapindex.h"
+#include "views/maplabelcache.h"
 #include "views/mapnavigator.h"
 #include "views/maprenderer.h"
 #include "views/metaview.h"
@@ -79,7 +80,8 @@ QAction* AddCommand(QMenu& menu, const QString& text, int command, bool enabled 
 } // namespace
 
 CKorvoView::CKorvoView(CMainFrame& frame, QWidget* parent)
-    : QWidget(parent), m_frame(frame), m_objects(frame.Settings()) {
+    : QWidget(parent), m_frame(frame), m_objects(frame.Settings()),
+      m_labels(std::make_unique<CMapLabelCache>()) {
     setObjectName(QStringLiteral("MapView"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -123,12 +125,27 @@ void CKorvoView::AddCommands() {
 void CKorvoView::OnUpdate() {
     m_objects.Rebuild(m_frame.Settings());
     m_dragIndex.reset();
+    DropLabelsOfRemovedNodes();
     update();
+}
+
+void CKorvoView::DropLabelsOfRemovedNodes() {
+    // Labels are found by node address and checked against the node's texts, so a removed
+    // node's lines are never drawn for another; they are only dropped to bound the memory.
+    const CSiteDatabase* database = m_frame.Database();
+    std::size_t nodes = database ? database->Words().size() : 0;
+    if (database) {
+        for (const auto& site : database->Sites())
+            nodes += site ? 1 + site->m_links.size() : 0;
+    }
+    if (m_labels->NodeCount() > 2 * nodes + 1000)
+        m_labels->Clear();
 }
 
 CMapRenderer CKorvoView::MakeRenderer() {
     CMapRenderer renderer(*m_frame.Database(), m_frame.CategoryTree(), m_objects,
                           m_frame.Settings().viewFlags);
+    renderer.SetLabelCache(m_labels.get());
     renderer.SetTracking(m_tracking);
     return renderer;
 }

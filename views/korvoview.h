@@ -10,6 +10,7 @@
 
 class CMainFrame;
 class CMapIndex;
+class CMapLabelCache;
 class CMapRenderer;
 class CSite;
 class CWordEntry;
@@ -106,6 +107,7 @@ private:
     void PrintPreview();
     void ExportWithDialog();
     CMapRenderer MakeRenderer();
+    void DropLabelsOfRemovedNodes();
     void BuildDragIndex();
 
     CMainFrame& m_frame;
@@ -129,4 +131,6 @@ private:
 
     // While a button is down: the nodes near each repainted area (see CMapIndex).
     std::unique_ptr<CMapIndex> m_dragIndex;
+    // Label lines laid out by earlier paints, so that a paint only draws them.
+    std::unique_ptr<CMapLabelCache> m_labels;
 };

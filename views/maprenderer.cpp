@@ -1,6 +1,5 @@
 #include "views/maprenderer.h"
 
-#include "dialogs/displaytext.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/site.h"
@@ -10,22 +9,31 @@
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
 #include "views/mapindex.h"
+#include "views/maplabelcache.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QImage>
 #include <QPainter>
 #include <QString>
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct CMapRenderer::CTextMetrics {
-    QFontMetricsF site;
-    QFontMetricsF link;
     QFontMetricsF word;
+};
+
+// The line and outline pens as drawn under the painter's mapping.
+struct CMapRenderer::CPens {
+    QPen link;
+    QPen words;
+    QPen outline;
+    QPen category;
+    QPen siteLine;
 };
 
 namespace {
@@ -37,17 +45,6 @@ constexpr int kCategoryIndent = 5;
 constexpr int kOverviewSiteSquare = 4;
 constexpr int kOverviewSmallSquare = 2;
 constexpr int kHandleSize = 10;
-
-// Label texts lose every control character (codes 0 to 31).
-std::string WithoutControlCharacters(const std::string& text) {
-    std::string clean;
-    clean.reserve(text.size());
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 32)
-            clean.push_back(c);
-    }
-    return clean;
-}
 
 QColor Inverse(const QColor& color) {
     return ColorFromRef(CDrawingObjects::InverseColor(RefFromColor(color)));
@@ -120,9 +117,18 @@ bool CMapRenderer::IsExposed(int x, int y, int width, int height, int diameter) 
 
 void CMapRenderer::BeginDrawing(QPainter& painter, const QRectF& exposedWorld) {
     m_exposed = exposedWorld.normalized();
-    m_metrics = std::make_unique<const CTextMetrics>(
-        CTextMetrics{QFontMetricsF(m_objects.urlFont.font), QFontMetricsF(m_objects.linkFont.font),
-                     QFontMetricsF(m_objects.wordFont.font)});
+    m_metrics =
+        std::make_unique<const CTextMetrics>(CTextMetrics{QFontMetricsF(m_objects.wordFont.font)});
+    const QTransform mapping = painter.combinedTransform();
+    auto fitted = [&](const QPen& pen) { return CDrawingObjects::PenForMapping(pen, mapping); };
+    m_pens = std::make_unique<const CPens>(
+        CPens{fitted(m_objects.linkPen), fitted(m_objects.wordsPen), fitted(m_objects.outlinePen),
+              fitted(m_objects.categoryPen), fitted(m_objects.siteLinePen)});
+    if (!m_labels) {
+        m_ownLabels = std::make_unique<CMapLabelCache>();
+        m_labels = m_ownLabels.get();
+    }
+    m_labels->UseFonts(m_objects.urlFont.font, m_objects.linkFont.font, m_objects.wordFont.font);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -132,6 +138,7 @@ void CMapRenderer::BeginDrawing(QPainter& painter, const QRectF& exposedWorld) {
 void CMapRenderer::EndDrawing(QPainter& painter) {
     painter.restore();
     m_metrics.reset();
+    m_pens.reset();
 }
 
 void CMapRenderer::DrawNodes(QPainter& painter, const QRectF& exposedWorld,
@@ -198,7 +205,7 @@ void CMapRenderer::DrawLine(QPainter& painter, const CPoint& from, const CPoint&
 
 void CMapRenderer::DrawWordLayer(QPainter& painter) {
     const bool lines = LinesDrawn();
-    painter.setPen(m_objects.wordsPen);
+    painter.setPen(m_pens->words);
     for (const auto& [text, entry] : m_database.Words()) {
         CWordEntry* word = entry.get();
         // Without lines only the node can touch the exposed area: test it before counting.
@@ -208,7 +215,7 @@ void CMapRenderer::DrawWordLayer(QPainter& painter) {
             !IsWordShown(*word))
             continue;
         if (lines) {
-            painter.setPen(m_objects.wordsPen);
+            painter.setPen(m_pens->words);
             for (const auto& [url, site] : word->m_sites) {
                 if (site && !site->m_hidden)
                     DrawLine(painter, site->Center(), word->Center());
@@ -227,7 +234,7 @@ void CMapRenderer::DrawLinkLayer(QPainter& painter) {
             if (!link || link->m_hidden)
                 continue;
             if (lines) {
-                painter.setPen(m_objects.linkPen);
+                painter.setPen(m_pens->link);
                 DrawLine(painter, owner->Center(), link->Center());
             }
             DrawSiteNode(painter, *link);
@@ -236,7 +243,7 @@ void CMapRenderer::DrawLinkLayer(QPainter& painter) {
 }
 
 void CMapRenderer::DrawLinesIntoVisitedSites(QPainter& painter) {
-    painter.setPen(QPen(m_objects.urlFont.color, 1));
+    painter.setPen(m_pens->siteLine);
     const auto& urlMap = m_database.UrlMap();
     for (const auto& owner : m_database.Sites()) {
         if (!owner || owner->m_hidden)
@@ -255,21 +262,45 @@ void CMapRenderer::DrawLinesIntoVisitedSites(QPainter& painter) {
 }
 
 void CMapRenderer::DrawCategoryLines(QPainter& painter) {
-    // Sites of one category, in array order: every pair of them gets a line.
-    std::map<std::int32_t, std::vector<const CSite*>> members;
-    for (const auto& site : m_database.Sites()) {
-        if (!site || site->m_hidden || site->m_categories.ActiveCount() == 0)
+    // Lines go in the order of the pair walk (site i, later site j, entry of i, entry of j), as
+    // lines of one colour blended in another order differ in the last bit; the walk only
+    // visits the later sites that share a category with i, found through the member lists.
+    const auto& sites = m_database.Sites();
+    std::unordered_map<std::int32_t, std::vector<std::size_t>> members; // ascending indices
+    for (std::size_t i = 0; i < sites.size(); ++i) {
+        const CSite* site = sites[i].get();
+        if (!site || site->m_hidden)
             continue;
         for (const CIndexTally::Entry& entry : site->m_categories.Entries()) {
-            if (!entry.removed)
-                members[entry.key].push_back(site.get());
+            auto& list = members[entry.key];
+            if (!entry.removed && (list.empty() || list.back() != i))
+                list.push_back(i);
         }
     }
-    painter.setPen(m_objects.categoryPen);
-    for (const auto& [key, sites] : members) {
-        for (std::size_t i = 0; i < sites.size(); ++i) {
-            for (std::size_t j = i + 1; j < sites.size(); ++j)
-                DrawLine(painter, sites[i]->Center(), sites[j]->Center());
+    painter.setPen(m_pens->category);
+    std::vector<std::size_t> partners;
+    for (std::size_t i = 0; i < sites.size(); ++i) {
+        const CSite* first = sites[i].get();
+        if (!first || first->m_hidden || first->m_categories.ActiveCount() == 0)
+            continue;
+        partners.clear();
+        for (const CIndexTally::Entry& entry : first->m_categories.Entries()) {
+            if (entry.removed)
+                continue;
+            const std::vector<std::size_t>& list = members[entry.key];
+            partners.insert(partners.end(), std::upper_bound(list.begin(), list.end(), i),
+                            list.end());
+        }
+        std::sort(partners.begin(), partners.end());
+        partners.erase(std::unique(partners.begin(), partners.end()), partners.end());
+        for (std::size_t j : partners) {
+            const CSite* second = sites[j].get();
+            for (const CIndexTally::Entry& a : first->m_categories.Entries()) {
+                for (const CIndexTally::Entry& b : second->m_categories.Entries()) {
+                    if (!a.removed && !b.removed && a.key == b.key)
+                        DrawLine(painter, first->Center(), second->Center());
+                }
+            }
         }
     }
 }
@@ -287,9 +318,8 @@ void CMapRenderer::DrawSiteNode(QPainter& painter, CSite& site) {
         return;
     const bool visited = site.m_visited != 0;
     const CMapFont& font = visited ? m_objects.urlFont : m_objects.linkFont;
-    const QFontMetricsF& metrics = visited ? m_metrics->site : m_metrics->link;
 
-    painter.setPen(m_objects.outlinePen);
+    painter.setPen(m_pens->outline);
     if (visited)
         painter.setBrush(site.m_selected ? Inverse(font.color) : font.color);
     else
@@ -297,36 +327,32 @@ void CMapRenderer::DrawSiteNode(QPainter& painter, CSite& site) {
     // The pen runs along the inside of the d x d square, as the dot always has.
     painter.drawEllipse(QRectF(site.m_x + 0.5, site.m_y + 0.5, d - 1, d - 1));
 
-    painter.setFont(font.font);
     painter.setPen(font.color);
     const int tx = site.m_x + d + kLabelGap;
-    const double ascent = metrics.ascent();
     int y = site.m_y;
     int widest = 0;
-    auto drawLine = [&](const std::string& text, int indent) {
-        int extent = 0;
-        if (!text.empty()) {
-            const QString shown = ToDisplayText(text);
-            painter.drawText(QPointF(tx + indent, y + ascent), shown);
-            extent = static_cast<int>(std::ceil(metrics.horizontalAdvance(shown)));
-        }
-        widest = std::max(widest, indent + extent);
+    std::size_t slot = 0;
+    auto drawLine = [&](const std::string& text, bool clean, int indent) {
+        const CMapLabelCache::CLine& line = m_labels->Line(&site, slot++, text, clean, font.font);
+        for (const QGlyphRun& run : line.glyphs)
+            painter.drawGlyphRun(QPointF(tx + indent, y), run);
+        widest = std::max(widest, indent + line.extent);
         y -= font.height;
     };
     if (m_viewFlags & kViewUrl)
-        drawLine(WithoutControlCharacters(site.m_url), 0);
+        drawLine(site.m_url, true, 0);
     if (m_viewFlags & kViewTitle)
-        drawLine(WithoutControlCharacters(site.m_title), 0);
+        drawLine(site.m_title, true, 0);
     if (m_viewFlags & kViewDate)
-        drawLine(site.TimeText(), 0);
+        drawLine(site.TimeText(), false, 0);
     if ((m_viewFlags & kViewAnnotation) && site.m_annotation != "<NONE>")
-        drawLine(WithoutControlCharacters(site.m_annotation), 0);
+        drawLine(site.m_annotation, true, 0);
     if (m_viewFlags & kViewCategories) {
         for (const CIndexTally::Entry& entry : site.m_categories.Entries()) {
             const CCategory* category =
                 entry.removed || !m_categories ? nullptr : m_categories->CategoryAt(entry.key);
             if (category)
-                drawLine(category->m_name, kCategoryIndent);
+                drawLine(category->m_name, false, kCategoryIndent);
         }
     }
     y -= font.height;
@@ -337,18 +363,18 @@ void CMapRenderer::DrawSiteNode(QPainter& painter, CSite& site) {
 void CMapRenderer::DrawWordNode(QPainter& painter, CWordEntry& word) {
     if (!IsExposed(word.m_x, word.m_y, word.m_width, word.m_height, kWordDiameter))
         return;
-    painter.setPen(m_objects.wordsPen);
+    painter.setPen(m_pens->words);
     painter.setBrush(word.m_selected ? m_objects.inverseWordsBrush : m_objects.wordsBrush);
     painter.drawEllipse(
         QRectF(word.m_x + 0.5, word.m_y + 0.5, kWordDiameter - 1, kWordDiameter - 1));
 
-    const QFontMetricsF& metrics = m_metrics->word;
-    const QString text = ToDisplayText(word.m_text);
-    painter.setFont(m_objects.wordFont.font);
+    const CMapLabelCache::CLine& line =
+        m_labels->Line(&word, 0, word.m_text, false, m_objects.wordFont.font);
     painter.setPen(m_objects.wordFont.color);
-    painter.drawText(QPointF(word.m_x + 12, word.m_y + 5 + metrics.ascent()), text);
-    word.m_width = kWordDiameter + static_cast<int>(std::ceil(metrics.horizontalAdvance(text))) + 2;
-    word.m_height = std::max(static_cast<int>(std::ceil(metrics.height())), kWordDiameter);
+    for (const QGlyphRun& run : line.glyphs)
+        painter.drawGlyphRun(QPointF(word.m_x + 12, word.m_y + 5), run);
+    word.m_width = kWordDiameter + line.extent + 2;
+    word.m_height = std::max(static_cast<int>(std::ceil(m_metrics->word.height())), kWordDiameter);
 }
 
 void CMapRenderer::DrawOverview(QPainter& painter, const QSize& client, const QRect& viewRect,

@@ -13,6 +13,7 @@
 
 class CCategoryTree;
 class CDrawingObjects;
+class CMapLabelCache;
 class CSite;
 class CSiteDatabase;
 class CWordEntry;
@@ -34,6 +35,9 @@ public:
     ~CMapRenderer();
     CMapRenderer(CMapRenderer&&) noexcept;
 
+    // Label lines laid out by earlier paints (not owned; must outlive the renderer). Without
+    // one the renderer keeps its own for as long as it lives.
+    void SetLabelCache(CMapLabelCache* labels) { m_labels = labels; }
     // While tracking (a mouse button is down on the map) no connecting line is drawn.
     void SetTracking(bool tracking) { m_tracking = tracking; }
 
@@ -71,6 +75,7 @@ public:
 
 private:
     struct CTextMetrics;
+    struct CPens;
 
     void DrawWordLayer(QPainter& painter);
     void DrawLinkLayer(QPainter& painter);
@@ -95,4 +100,7 @@ private:
     bool m_tracking = false;
     QRectF m_exposed;
     std::unique_ptr<const CTextMetrics> m_metrics; // while drawing
+    CMapLabelCache* m_labels = nullptr;
+    std::unique_ptr<CMapLabelCache> m_ownLabels;
+    std::unique_ptr<const CPens> m_pens; // while drawing, fitted to the mapping
 };

@@ -1,0 +1,66 @@
+#include "views/maplabelcache.h"
+
+#include "dialogs/displaytext.h"
+
+#include <QFontMetricsF>
+#include <QTextLayout>
+#include <QTextOption>
+
+#include <cmath>
+
+namespace {
+
+std::string WithoutControlCharacters(const std::string& text) {
+    std::string clean;
+    clean.reserve(text.size());
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 32)
+            clean.push_back(c);
+    }
+    return clean;
+}
+
+} // namespace
+
+CMapLabelCache::CLine CMapLabelCache::LayOut(const std::string& text, bool clean,
+                                             const QFont& font) {
+    CLine line;
+    line.source = text;
+    const QString shown = ToDisplayText(clean ? WithoutControlCharacters(text) : text);
+    if (shown.isEmpty())
+        return line;
+    line.extent = static_cast<int>(std::ceil(QFontMetricsF(font).horizontalAdvance(shown)));
+    QTextLayout layout(shown, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    line.glyphs = layout.glyphRuns();
+    return line;
+}
+
+const CMapLabelCache::CLine& CMapLabelCache::Line(const void* node, std::size_t slot,
+                                                  const std::string& text, bool clean,
+                                                  const QFont& font) {
+    std::vector<CLine>& lines = m_nodes[node];
+    if (lines.size() <= slot)
+        lines.resize(slot + 1);
+    CLine& line = lines[slot];
+    if (line.source != text)
+        line = LayOut(text, clean, font);
+    return line;
+}
+
+void CMapLabelCache::UseFonts(const QFont& site, const QFont& link, const QFont& word) {
+    std::vector<QFont> fonts{site, link, word};
+    if (fonts == m_fonts)
+        return;
+    m_nodes.clear();
+    m_fonts = std::move(fonts);
+}
+
+void CMapLabelCache::Clear() {
+    m_nodes.clear();
+}
