@@ -223,10 +223,10 @@ public:
 private:
     static uintptr_t Address(const char* p) { return reinterpret_cast<uintptr_t>(p); }
 
-    // Past m_limit the page is read from a copy closed by NULs, so blocks read past its end
+    // From m_limit on the page is read from a copy closed by NULs, so blocks read past its end
     // stop there.
     const char* Readable(const char* p) {
-        if (Address(p) > m_limit)
+        if (Address(p) >= m_limit)
             return ToTail(p);
         return p;
     }
@@ -525,7 +525,7 @@ private:
 
     CHtmlScan& m_scan;
     const char* m_end; // of the page, or of its padded copy once that is read
-    uintptr_t m_limit; // blocks past here are read from the padded copy; 0: all of them
+    uintptr_t m_limit; // blocks from here on are read from the padded copy; 0: all of them
     char m_tail[kReadAhead + kSlack];
     char* m_top = nullptr; // the open run or tag starts here; earlier texts belong to tokens
     char* m_textEnd = nullptr;

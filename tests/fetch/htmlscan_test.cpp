@@ -73,6 +73,8 @@ TEST(HtmlScan, EmptyPageYieldsNothing) {
     EXPECT_TRUE(scan.Keywords().empty());
     EXPECT_EQ(scan.GetTitle(), nullptr);
     EXPECT_EQ(scan.GetLinks("http://h/").GetCount(), 0);
+    // A view without any bytes behind it (null data) scans as well.
+    EXPECT_TRUE(CHtmlScan::Scan(std::string_view()).Tokens().empty());
 }
 
 TEST(HtmlScan, TokenizesTagsTextAndLinks) {
