@@ -66,12 +66,8 @@ void RemoveStaleTemporaries(const std::string& path) {
 }
 } // namespace
 
-namespace {
-// Reads the whole file into a buffer that `resize(n)` makes n bytes long, keeping what it holds,
-// and `data()` shows; `filled` receives the number of bytes read.
-template <class Buffer>
-ReadResult ReadWholeFileInto(const std::string& path, Buffer& buffer, std::size_t& filled) {
-    filled = 0;
+ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
+    bytes.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
@@ -80,17 +76,12 @@ ReadResult ReadWholeFileInto(const std::string& path, Buffer& buffer, std::size_
     // One byte more than the size, so the end is seen without growing; the file may still grow
     // or shrink meanwhile, so reading goes on to the end whatever the size said.
     const bool sized = ok && S_ISREG(info.st_mode) && info.st_size > 0;
-    std::size_t size = sized ? static_cast<std::size_t>(info.st_size) + 1 : 65536;
-    ok = ok && buffer.resize(size);
+    bytes.resize(sized ? static_cast<std::size_t>(info.st_size) + 1 : 65536);
+    std::size_t filled = 0;
     while (ok) {
-        if (filled == size) {
-            size *= 2;
-            if (!buffer.resize(size)) {
-                ok = false;
-                break;
-            }
-        }
-        const ssize_t n = ::read(fd, buffer.data() + filled, size - filled);
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -101,54 +92,8 @@ ReadResult ReadWholeFileInto(const std::string& path, Buffer& buffer, std::size_
             filled += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    if (!ok)
-        filled = 0;
+    bytes.resize(ok ? filled : 0);
     return ok ? ReadResult::Ok : ReadResult::Failed;
-}
-
-struct CStringBuffer {
-    std::string& text;
-    bool resize(std::size_t size) {
-        text.resize(size);
-        return true;
-    }
-    char* data() { return text.data(); }
-};
-} // namespace
-
-ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
-    bytes.clear();
-    CStringBuffer buffer{bytes};
-    std::size_t filled = 0;
-    const ReadResult result = ReadWholeFileInto(path, buffer, filled);
-    bytes.resize(filled);
-    return result;
-}
-
-ReadResult ReadWholeFile(const std::string& path, CFileBytes& bytes) {
-    bytes.m_size = 0;
-    std::size_t filled = 0;
-    const ReadResult result = ReadWholeFileInto(path, bytes, filled);
-    bytes.m_size = filled;
-    return result;
-}
-
-void CFileBytes::CFree::operator()(char* data) const {
-    std::free(data);
-}
-
-bool CFileBytes::resize(std::size_t size) {
-    if (size <= m_capacity)
-        return true;
-    const std::size_t rounded = (size + 63) / 64 * 64;
-    char* grown = static_cast<char*>(std::aligned_alloc(64, rounded));
-    if (!grown)
-        return false;
-    if (m_data)
-        std::memcpy(grown, m_data.get(), m_capacity);
-    m_data.reset(grown);
-    m_capacity = rounded;
-    return true;
 }
 
 bool CBinaryReader::ReadBytes(std::int32_t length, std::string& out, std::int32_t maxLength) {

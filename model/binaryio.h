@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,31 +13,6 @@ enum class ReadResult { Missing, Ok, Failed };
 // Reads the whole file into bytes. Missing when it does not exist, Failed when it exists but
 // cannot be read (bytes is then empty).
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes);
-
-// The bytes of a whole file in one block that is not cleared before the read: the buffer of a
-// large file read once and dropped.
-class CFileBytes {
-public:
-    std::string_view View() const { return std::string_view(m_data.get(), m_size); }
-
-    // For the reader: room for `size` bytes, keeping those held (false when memory is short),
-    // and where they start.
-    bool resize(std::size_t size);
-    char* data() { return m_data.get(); }
-
-private:
-    friend ReadResult ReadWholeFile(const std::string& path, CFileBytes& bytes);
-    struct CFree {
-        void operator()(char* data) const;
-    };
-
-    std::unique_ptr<char, CFree> m_data;
-    std::size_t m_size = 0;
-    std::size_t m_capacity = 0;
-};
-
-// As above, into a CFileBytes.
-ReadResult ReadWholeFile(const std::string& path, CFileBytes& bytes);
 
 // Bounded reader over bytes already in memory: 32-bit little-endian integers and byte runs.
 // Every read checks what remains; a failed read leaves the reader failed for good.

@@ -2,6 +2,7 @@
 
 #include "model/binaryio.h"
 #include "model/errorreport.h"
+#include "model/filewindow.h"
 #include "model/random.h"
 #include "model/site.h"
 #include "model/wordentry.h"
@@ -115,19 +116,22 @@ bool CSiteDatabase::OpenFile(const std::string& fileName, bool readOnly) {
     m_opened = true;
     m_readOnly = readOnly;
 
-    CFileBytes bytes;
-    const ReadResult read = ReadWholeFile(fileName, bytes);
+    CFileWindow file;
+    const ReadResult read = file.Open(fileName);
     if (read == ReadResult::Missing)
         return true;
-    if (read == ReadResult::Failed) {
+    LoadResult loaded = LoadResult::ReadFailed;
+    if (read == ReadResult::Ok)
+        loaded = Load(file);
+    switch (loaded) {
+    case LoadResult::Ok:
+        return true;
+    case LoadResult::ReadFailed:
+        // A file that cannot be read whole is not half loaded: nothing of it is kept.
+        Clear();
         m_damaged = true;
         ShowError("Can't read url database " + fileName + "." + SetAsideNotice());
         return false;
-    }
-
-    switch (Load(bytes.View())) {
-    case LoadResult::Ok:
-        return true;
     case LoadResult::WrongVersion:
         m_damaged = true;
         ShowError("Url database is from wrong version: can't read.");
@@ -151,9 +155,7 @@ std::string CSiteDatabase::SetAsideNotice() const {
 // The loader's word look-up (text to entry number) and what it gathers for IndexLoadedSites.
 class CSiteDatabase::CLoadState {
 public:
-    explicit CLoadState(std::size_t expectedWords) : lookup(expectedWords) {}
-
-    CWordLookup lookup;
+    CWordLookup lookup{0};
     std::vector<CWordEntry*> entries;      // by entry number, in the order made
     std::vector<std::uint32_t> siteCounts; // by entry number: loaded sites carrying it
     // The entry numbers of every loaded site's m_words, site after site in m_sites order;
@@ -168,23 +170,45 @@ public:
     std::vector<CWordKey> keys; // of the words kept, upper case
     std::vector<std::uint32_t> numbers;
     std::vector<CWordEntry*> found; // the entries of numbers
-    std::string upperTexts;         // the words a record holds in lower case, made upper case
+    std::vector<std::uint32_t> order;
+    std::string upperTexts; // the words a record holds in lower case, made upper case
 };
 
-CSiteDatabase::LoadResult CSiteDatabase::Load(std::string_view bytes) {
-    CBinaryReader reader(bytes);
+// Parses one record whole out of the bytes read so far, reading more and parsing again while
+// the record runs past them. A record that the whole rest of the file cannot complete is
+// damage.
+template <class Parse>
+CSiteDatabase::LoadResult CSiteDatabase::ParseRecord(CFileWindow& file, Parse&& parse) {
+    for (;;) {
+        CBinaryReader reader(file.Bytes());
+        if (parse(reader)) {
+            file.Consume(reader.Position());
+            return LoadResult::Ok;
+        }
+        if (!file.ReadMore())
+            return file.Failed() ? LoadResult::ReadFailed : LoadResult::Damaged;
+    }
+}
+
+namespace {
+// A count read from the file, checked against what the rest of the file could hold before
+// anything is reserved for it.
+bool CountFits(std::int32_t count, std::size_t minRecordSize, const CFileWindow& file) {
+    return count >= 0 && static_cast<std::size_t>(count) <= file.Remaining() / minRecordSize;
+}
+} // namespace
+
+CSiteDatabase::LoadResult CSiteDatabase::Load(CFileWindow& file) {
     std::int32_t version = 0;
-    if (!reader.ReadInt32(version))
-        return LoadResult::Damaged;
+    LoadResult result =
+        ParseRecord(file, [&version](CBinaryReader& reader) { return reader.ReadInt32(version); });
+    if (result != LoadResult::Ok)
+        return result;
     if (version != kFileVersion)
         return LoadResult::WrongVersion;
-    std::int32_t wordCount = 0;
-    CBinaryReader peek = reader;
-    peek.ReadInt32(wordCount);
-    CLoadState state(
-        reader.CountFits(wordCount, kMinWordRecord) ? static_cast<std::size_t>(wordCount) : 0);
+    CLoadState state;
     state.now = static_cast<std::int32_t>(std::time(nullptr));
-    const LoadResult result = LoadRecords(reader, state);
+    result = LoadRecords(file, state);
     IndexLoadedSites(state);
     return result;
 }
@@ -233,24 +257,31 @@ void CSiteDatabase::IndexLoadedSites(CLoadState& state) {
         state.entries[number]->m_sites.AdoptSorted(std::move(lists[number]));
 }
 
-CSiteDatabase::LoadResult CSiteDatabase::LoadRecords(CBinaryReader& reader, CLoadState& state) {
-    if (!LoadWords(reader, state))
-        return LoadResult::Damaged;
+CSiteDatabase::LoadResult CSiteDatabase::LoadRecords(CFileWindow& file, CLoadState& state) {
+    LoadResult result = LoadWords(file, state);
+    if (result != LoadResult::Ok)
+        return result;
 
     std::int32_t siteCount = 0;
-    if (!reader.ReadInt32(siteCount) || !reader.CountFits(siteCount, kMinSiteRecord))
+    result = ParseRecord(file, [&](CBinaryReader& reader) { return reader.ReadInt32(siteCount); });
+    if (result != LoadResult::Ok)
+        return result;
+    if (!CountFits(siteCount, kMinSiteRecord, file))
         return LoadResult::Damaged;
     m_sites.reserve(static_cast<std::size_t>(siteCount));
     state.wordStarts.reserve(static_cast<std::size_t>(siteCount) + 1);
     // Every kept word reference takes at least 6 bytes of the file: reserving for that many
     // costs address space only, where growing would copy the list again and again.
-    state.siteWords.reserve(reader.Remaining() / (kMinSiteWord + 2));
+    state.siteWords.reserve(file.Remaining() / (kMinSiteWord + 2));
     for (std::int32_t i = 0; i < siteCount; ++i) {
-        if (!LoadSite(reader, state))
-            return LoadResult::Damaged;
+        result = ParseRecord(file, [&](CBinaryReader& reader) { return LoadSite(reader, state); });
+        if (result != LoadResult::Ok)
+            return result;
     }
     // Bytes after the last record mean the counts do not describe the file.
-    return reader.AtEnd() ? LoadResult::Ok : LoadResult::Damaged;
+    if (!file.Bytes().empty() || file.ReadMore())
+        return LoadResult::Damaged;
+    return file.Failed() ? LoadResult::ReadFailed : LoadResult::Ok;
 }
 
 std::uint32_t CSiteDatabase::FindOrMakeLoadedWord(const CWordKey& key, CLoadState& state,
@@ -272,19 +303,27 @@ std::uint32_t CSiteDatabase::FindOrMakeLoadedWord(const CWordKey& key, CLoadStat
     return state.lookup.Add(own, entry);
 }
 
-bool CSiteDatabase::LoadWords(CBinaryReader& reader, CLoadState& state) {
+CSiteDatabase::LoadResult CSiteDatabase::LoadWords(CFileWindow& file, CLoadState& state) {
     std::int32_t wordCount = 0;
-    if (!reader.ReadInt32(wordCount) || !reader.CountFits(wordCount, kMinWordRecord))
-        return false;
+    LoadResult result = ParseRecord(
+        file, [&wordCount](CBinaryReader& reader) { return reader.ReadInt32(wordCount); });
+    if (result != LoadResult::Ok)
+        return result;
+    if (!CountFits(wordCount, kMinWordRecord, file))
+        return LoadResult::Damaged;
+    state.lookup.Reserve(static_cast<std::size_t>(wordCount));
+    std::string upper;
     for (std::int32_t i = 0; i < wordCount; ++i) {
         std::string_view text;
         std::int32_t x = 0, y = 0, count = 0;
-        if (!reader.ReadStringView(text) || !reader.ReadInt32(x) || !reader.ReadInt32(y) ||
-            !reader.ReadInt32(count))
-            return false;
+        result = ParseRecord(file, [&](CBinaryReader& reader) {
+            return reader.ReadStringView(text) && reader.ReadInt32(x) && reader.ReadInt32(y) &&
+                   reader.ReadInt32(count);
+        });
+        if (result != LoadResult::Ok)
+            return result;
         if (text.size() < 2)
             continue;
-        std::string upper;
         if (HasLowerAscii(text)) {
             upper.assign(text);
             ToUpperAscii(upper.data(), upper.size());
@@ -296,7 +335,7 @@ bool CSiteDatabase::LoadWords(CBinaryReader& reader, CLoadState& state) {
         entry->m_y = y;
         entry->m_count = count;
     }
-    return true;
+    return LoadResult::Ok;
 }
 
 // Reads one visited-site record whole before anything is made of it, so a record cut short
@@ -350,7 +389,7 @@ bool CSiteDatabase::LoadSite(CBinaryReader& reader, CLoadState& state) {
 
 // The site's words go to its m_words (not yet to the entries: IndexLoadedSites does that once
 // the whole file is read). A file of ours holds them upper case and in text order, which is
-// taken over whole; others go in one by one, a text given twice counting once.
+// taken over whole; others are sorted first.
 // The word made upper case, kept in the record's scratch until the next record.
 std::string_view CSiteDatabase::UpperCopy(std::string_view word, CLoadState& state) {
     if (state.upperTexts.empty()) {
@@ -404,13 +443,24 @@ void CSiteDatabase::LoadSiteWords(CSite& site, CLoadState& state) {
         site.m_words.AdoptSorted(std::vector<CWordEntry*>(state.found.begin(), state.found.end()));
         return;
     }
-    site.m_words.reserve(state.numbers.size());
-    for (std::size_t i = 0; i < state.numbers.size(); ++i) {
-        if (site.m_words.Insert(state.found[i]).second) {
-            ++state.siteCounts[state.numbers[i]];
-            state.siteWords.push_back(state.numbers[i]);
-        }
+    // Sorted here rather than inserted one by one, which would move the list along for every
+    // word; a text given twice is one entry, kept once.
+    state.order.resize(state.keys.size());
+    for (std::uint32_t i = 0; i < state.order.size(); ++i)
+        state.order[i] = i;
+    std::sort(state.order.begin(), state.order.end(), [&state](std::uint32_t a, std::uint32_t b) {
+        return CWordLookup::Less(state.keys[a], state.keys[b]);
+    });
+    std::vector<CWordEntry*> entries;
+    entries.reserve(state.order.size());
+    for (std::uint32_t i : state.order) {
+        if (!entries.empty() && entries.back() == state.found[i])
+            continue;
+        entries.push_back(state.found[i]);
+        ++state.siteCounts[state.numbers[i]];
+        state.siteWords.push_back(state.numbers[i]);
     }
+    site.m_words.AdoptSorted(std::move(entries));
 }
 
 bool CSiteDatabase::Save() {

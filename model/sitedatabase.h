@@ -8,6 +8,7 @@
 #include <vector>
 
 class CBinaryReader;
+class CFileWindow;
 class CSite;
 class CWordEntry;
 struct CWordKey;
@@ -68,17 +69,18 @@ public:
     bool IsDamaged() const { return m_damaged; }
 
 private:
-    enum class LoadResult { Ok, WrongVersion, Damaged };
+    enum class LoadResult { Ok, WrongVersion, Damaged, ReadFailed };
     // What the loader keeps while it reads: a hash look-up of the word entries by text and the
     // entries each loaded site carries, for filling the entries' m_sites at the end.
     class CLoadState;
 
     bool OpenFile(const std::string& fileName, bool readOnly);
     void Clear();
-    LoadResult Load(std::string_view bytes);
-    LoadResult LoadRecords(CBinaryReader& reader, CLoadState& state);
+    template <class Parse> static LoadResult ParseRecord(CFileWindow& file, Parse&& parse);
+    LoadResult Load(CFileWindow& file);
+    LoadResult LoadRecords(CFileWindow& file, CLoadState& state);
     void IndexLoadedSites(CLoadState& state);
-    bool LoadWords(CBinaryReader& reader, CLoadState& state);
+    LoadResult LoadWords(CFileWindow& file, CLoadState& state);
     bool LoadSite(CBinaryReader& reader, CLoadState& state);
     // The entry number (and in `entry` the entry) of an upper-case text of 2 or more
     // characters, made when missing as FindOrMakeWord makes it.

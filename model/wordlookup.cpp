@@ -41,16 +41,25 @@ void CWordLookup::Place(const Slot& slot) {
     m_slots[i] = slot;
 }
 
-std::uint32_t CWordLookup::Add(const CWordKey& key, CWordEntry* entry) {
-    if ((m_size + 1) * 3 > m_capacity * 2) {
-        std::unique_ptr<Slot[], CFree> old = std::move(m_slots);
-        const std::size_t oldCapacity = m_capacity;
-        Allocate(oldCapacity * 2);
-        for (std::size_t i = 0; i < oldCapacity; ++i) {
-            if (old[i].numberPlusOne != 0)
-                Place(old[i]);
-        }
+void CWordLookup::Rehash(std::size_t capacity) {
+    std::unique_ptr<Slot[], CFree> old = std::move(m_slots);
+    const std::size_t oldCapacity = m_capacity;
+    Allocate(capacity);
+    for (std::size_t i = 0; i < oldCapacity; ++i) {
+        if (old[i].numberPlusOne != 0)
+            Place(old[i]);
     }
+}
+
+void CWordLookup::Reserve(std::size_t expected) {
+    const std::size_t capacity = expected + expected / 2 + 64;
+    if (capacity > m_capacity)
+        Rehash(capacity);
+}
+
+std::uint32_t CWordLookup::Add(const CWordKey& key, CWordEntry* entry) {
+    if ((m_size + 1) * 3 > m_capacity * 2)
+        Rehash(m_capacity * 2);
     Slot slot;
     slot.hash = key.hash;
     slot.numberPlusOne = static_cast<std::uint32_t>(m_size + 1);

@@ -62,6 +62,8 @@ public:
     // must stay where they are while the look-up lives.
     std::uint32_t Add(const CWordKey& key, CWordEntry* entry);
     std::size_t Size() const { return m_size; }
+    // Room for `expected` texts in all before the table grows again.
+    void Reserve(std::size_t expected);
 
 private:
     struct Slot {
@@ -86,6 +88,7 @@ private:
                            key.text.size()) == 0;
     }
     void Allocate(std::size_t capacity);
+    void Rehash(std::size_t capacity);
     void Place(const Slot& slot);
 
     std::unique_ptr<Slot[], CFree> m_slots;

@@ -83,34 +83,6 @@ TEST(ReadWholeFile, TellsMissingFromUnreadableAndReadsLargeFiles) {
     EXPECT_TRUE(bytes.empty());
 }
 
-// The loader's buffer is filled without clearing it first: it must hold exactly the file's
-// bytes, also where the file has no size to go by (a pipe) and the buffer grows while reading.
-TEST(ReadWholeFile, FileBytesHoldWhatTheStringFormReads) {
-    CTestFolder folder;
-    CFileBytes bytes;
-    EXPECT_EQ(ReadWholeFile(folder.File("none"), bytes), ReadResult::Missing);
-    EXPECT_TRUE(bytes.View().empty());
-
-    std::string large(300001, '\0');
-    for (std::size_t i = 0; i < large.size(); ++i)
-        large[i] = static_cast<char>(i * 13 + i / 256);
-    WriteFileBytes(folder.File("large"), large);
-    ASSERT_EQ(ReadWholeFile(folder.File("large"), bytes), ReadResult::Ok);
-    EXPECT_EQ(bytes.View(), large);
-    WriteFileBytes(folder.File("empty"), "");
-    ASSERT_EQ(ReadWholeFile(folder.File("empty"), bytes), ReadResult::Ok);
-    EXPECT_TRUE(bytes.View().empty());
-
-    const std::string pipe = folder.File("pipe");
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    std::thread writer([&] { WriteFileBytes(pipe, large); });
-    CFileBytes piped;
-    const ReadResult result = ReadWholeFile(pipe, piped);
-    writer.join();
-    ASSERT_EQ(result, ReadResult::Ok);
-    EXPECT_EQ(piped.View(), large);
-}
-
 TEST(AtomicFile, CommitReplacesTheFileAndLeavesNoTemporaryFile) {
     CTestFolder folder;
     const std::string path = folder.File("data.wfx");

@@ -16,6 +16,7 @@
 #include <random>
 #include <string>
 #include <sys/resource.h>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -701,19 +702,22 @@ void LoadLiterally(const std::string& bytes, CSiteDatabase& db) {
     ASSERT_TRUE(reader.AtEnd());
 }
 
-int SlotIn(const CSiteDatabase& db, const CSite* site) {
-    for (std::size_t i = 0; i < db.Sites().size(); ++i) {
-        if (db.Sites()[i].get() == site)
-            return static_cast<int>(i);
-    }
-    return -1;
+// Where each visited site sits in the database's array.
+std::unordered_map<const CSite*, int> Slots(const CSiteDatabase& db) {
+    std::unordered_map<const CSite*, int> slots;
+    for (std::size_t i = 0; i < db.Sites().size(); ++i)
+        slots.emplace(db.Sites()[i].get(), static_cast<int>(i));
+    return slots;
 }
 
 // The entry's sites as (URL, slot in the database's array), in map order.
-std::vector<std::pair<std::string, int>> SitesOf(const CSiteDatabase& db, const CWordEntry& entry) {
+std::vector<std::pair<std::string, int>> SitesOf(const std::unordered_map<const CSite*, int>& slots,
+                                                 const CWordEntry& entry) {
     std::vector<std::pair<std::string, int>> sites;
-    for (const auto& [url, site] : entry.m_sites)
-        sites.emplace_back(url, SlotIn(db, site));
+    for (const auto& [url, site] : entry.m_sites) {
+        const auto slot = slots.find(site);
+        sites.emplace_back(url, slot == slots.end() ? -1 : slot->second);
+    }
     return sites;
 }
 
@@ -762,6 +766,7 @@ void ExpectSameStore(const CSiteDatabase& a, const CSiteDatabase& b, std::int32_
         EXPECT_EQ(wordsX, wordsY);
     }
     ASSERT_EQ(a.Words().size(), b.Words().size());
+    const auto slotsA = Slots(a), slotsB = Slots(b);
     for (const auto& [text, entry] : a.Words()) {
         SCOPED_TRACE("word " + text);
         const auto other = b.Words().find(text);
@@ -770,13 +775,13 @@ void ExpectSameStore(const CSiteDatabase& a, const CSiteDatabase& b, std::int32_
         EXPECT_EQ(entry->m_x, other->second->m_x);
         EXPECT_EQ(entry->m_y, other->second->m_y);
         EXPECT_EQ(entry->m_count, other->second->m_count);
-        EXPECT_EQ(SitesOf(a, *entry), SitesOf(b, *other->second));
+        EXPECT_EQ(SitesOf(slotsA, *entry), SitesOf(slotsB, *other->second));
     }
     ASSERT_EQ(a.UrlMap().size(), b.UrlMap().size());
     for (const auto& [url, site] : a.UrlMap()) {
         const auto other = b.UrlMap().find(url);
         ASSERT_NE(other, b.UrlMap().end()) << url;
-        EXPECT_EQ(SlotIn(a, site), SlotIn(b, other->second)) << url;
+        EXPECT_EQ(slotsA.at(site), slotsB.at(other->second)) << url;
     }
 }
 
@@ -884,5 +889,67 @@ TEST(SiteDatabase, RandomStoresLoadAsTheyWereSavedAndSaveTheSameBytes) {
         EXPECT_EQ(FileBytes(path), bytes);
         if (HasFailure())
             return;
+    }
+}
+
+namespace {
+// A file of several blocks of the loader's reading: long texts, and one site whose word list
+// alone is larger than a block. siteEnds receives where each site record ends.
+std::string LargeForeignFile(std::mt19937& random, std::vector<std::size_t>& siteEnds) {
+    std::string file = Int32Bytes(1) + Int32Bytes(500);
+    for (int i = 0; i < 500; ++i)
+        file += WordRecord(std::string(1, i % 2 ? 'w' : 'W').append(std::to_string(i * 7)), i, i,
+                           1 + i % 3);
+    const int sites = 700;
+    file += Int32Bytes(sites);
+    for (int i = 0; i < sites; ++i) {
+        std::vector<std::string> words(i == 350 ? 250000 : random() % 40);
+        for (std::size_t w = 0; w < words.size(); ++w)
+            words[w] = i == 350 ? std::to_string(1000000 + w) // in order, as our files hold them
+                                : std::string("W").append(std::to_string(random() % 900));
+        std::vector<std::string> links(random() % 3);
+        for (std::string& link : links)
+            link =
+                LinkRecord("http://l/" + std::string(random() % 3000, 'l'), "t", "<NONE>", 0, 1, 2);
+        file += SiteRecord("http://s" + std::to_string(random() % 500) + "/",
+                           std::string(random() % 8192, 'T'), "<NONE>", 1, 0, 10, 20, 1600000000,
+                           words, links);
+        siteEnds.push_back(file.size());
+    }
+    return file;
+}
+} // namespace
+
+// The loader reads a block at a time and parses again a record cut by a block's end: whole or
+// cut anywhere, a large file loads as a literal reading of it does.
+TEST(SiteDatabase, LargeFilesLoadAsALiteralReadingAndKeepTheSitesBeforeACut) {
+    std::mt19937 random(77);
+    std::vector<std::size_t> siteEnds;
+    const std::string bytes = LargeForeignFile(random, siteEnds);
+    ASSERT_GT(bytes.size(), std::size_t(4) << 20);
+    CTestFolder folder;
+    const std::string path = folder.File("urls.wfx");
+    WriteFileBytes(path, bytes);
+    const auto loadedAfter = static_cast<std::int32_t>(std::time(nullptr));
+    SeedRandom(5);
+    CSiteDatabase literal;
+    LoadLiterally(bytes, literal);
+    SeedRandom(5);
+    CSiteDatabase loaded;
+    ASSERT_TRUE(loaded.OpenReadOnly(path));
+    ExpectSameStore(literal, loaded, loadedAfter);
+
+    const std::size_t block = std::size_t(1) << 20;
+    for (std::size_t cut : {block - 1, block, block + 1, siteEnds[350] - 5, siteEnds[351] + 3,
+                            3 * block, bytes.size() - 1}) {
+        WriteFileBytes(path, bytes.substr(0, cut));
+        CErrorRecorder errors;
+        CSiteDatabase damaged;
+        EXPECT_FALSE(damaged.OpenReadOnly(path)) << cut;
+        const auto kept = static_cast<std::size_t>(
+            std::upper_bound(siteEnds.begin(), siteEnds.end(), cut) - siteEnds.begin());
+        EXPECT_EQ(damaged.Sites().size(), kept) << cut;
+        ASSERT_EQ(errors.Messages().size(), 1u);
+        EXPECT_NE(errors.Messages()[0].find(path), std::string::npos);
     }
 }
