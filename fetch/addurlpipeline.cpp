@@ -101,9 +101,11 @@ void IndexWords(CSiteDatabase& database, CSite& site, const std::set<std::string
 void AddLinkSites(const CSiteDatabase& database, CSite& site, const CLinkList& links,
                   CPlacement& placement) {
     for (const CLinkPair& link : links) {
-        if (const CSite* known = database.FindSite(link.m_url))
+        std::string url(link.m_url);
+        if (const CSite* known = database.FindSite(url))
             placement.Add(known->m_x, known->m_y);
-        auto linkSite = std::make_unique<CSite>(link.m_url, link.m_text, "<NONE>", 0, 0, 0);
+        auto linkSite =
+            std::make_unique<CSite>(std::move(url), std::string(link.m_text), "<NONE>", 0, 0, 0);
         linkSite->m_x = RandomBetween(-333, 333);
         linkSite->m_y = RandomBetween(-333, 333);
         site.AddLink(std::move(linkSite));

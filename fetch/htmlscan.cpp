@@ -611,25 +611,24 @@ CLinkList CHtmlScan::GetLinks(std::string_view pageUrl) const {
     CLinkList links;
     links.Reserve(m_linkTokens.size());
     const SUrlParts pageParts = CUrlSplitter::Split(pageUrl);
+    std::string target; // both reused from link to link
     std::string linkText;
     size_t walked = 0;
     for (const size_t first : m_linkTokens) {
         if (first < walked)
             continue;
-        std::string target;
         linkText.clear();
         size_t i = first;
         for (; i < m_tokens.size(); ++i) {
             const CHtmlToken& token = m_tokens[i];
             if (token.Kind() == CHtmlToken::TK_LINK) {
                 // A second link before the end of the first replaces its target; the text stays.
-                target = ResolveLink(pageUrl, pageParts, token.Target());
+                ResolveLink(pageUrl, pageParts, token.Target(), target);
             } else if (token.Kind() == CHtmlToken::TK_TEXT) {
                 if (linkText.size() < kMaxText)
                     linkText.append(token.Text(), 0, kMaxText - linkText.size());
             } else if (token.Kind() == CHtmlToken::TK_ENDLINK) {
-                links.Add(std::move(target),
-                          linkText.empty() ? std::string(" ") : std::move(linkText));
+                links.Add(target, linkText.empty() ? std::string_view(" ") : linkText);
                 break;
             }
         }

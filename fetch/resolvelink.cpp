@@ -74,9 +74,10 @@ void AppendPath(std::string& result, std::string_view head, std::string_view tai
 
 // RFC 3986 sections 5.2.2 and 5.2.3 for a reference without a scheme, recomposed as section
 // 5.3 says.
-std::string ResolveAgainstHttpPage(const SUrlParts& base, const SUrlParts& reference) {
+void ResolveAgainstHttpPage(const SUrlParts& base, const SUrlParts& reference,
+                            std::string& result) {
     const SUrlParts& authoritySource = reference.hasAuthority ? reference : base;
-    std::string result;
+    result.clear();
     result.reserve(base.scheme.size() + 3 + authoritySource.authority.size() + base.path.size() +
                    reference.path.size() + base.query.size() + reference.query.size() +
                    reference.fragment.size() + 3);
@@ -120,21 +121,15 @@ std::string ResolveAgainstHttpPage(const SUrlParts& base, const SUrlParts& refer
         result += '#';
         result += reference.fragment;
     }
-    return result;
 }
 
 bool IsLocal(EUrlClass urlClass) {
     return urlClass == EUrlClass::File || urlClass == EUrlClass::Unrecognised;
 }
 
-std::string Capped(std::string url) {
+void Cap(std::string& url) {
     if (url.size() > kMaxResolvedLinkLength)
         url.resize(kMaxResolvedLinkLength);
-    return url;
-}
-
-std::string Capped(std::string_view url) {
-    return std::string(url.substr(0, kMaxResolvedLinkLength));
 }
 
 // Whether the target starts with "http:" or "https:" in any case, which makes it absolute.
@@ -155,26 +150,33 @@ bool StartsWithHttpScheme(std::string_view target) {
 } // namespace
 
 std::string ResolveLink(std::string_view pageUrl, std::string_view target) {
-    return ResolveLink(pageUrl, CUrlSplitter::Split(pageUrl), target);
+    std::string result;
+    ResolveLink(pageUrl, CUrlSplitter::Split(pageUrl), target, result);
+    return result;
 }
 
-std::string ResolveLink(std::string_view pageUrl, const SUrlParts& page, std::string_view target) {
-    if (StartsWithHttpScheme(target))
-        return Capped(target);
+void ResolveLink(std::string_view pageUrl, const SUrlParts& page, std::string_view target,
+                 std::string& result) {
+    if (StartsWithHttpScheme(target)) {
+        result.assign(target.substr(0, kMaxResolvedLinkLength));
+        return;
+    }
     const SUrlParts reference = CUrlSplitter::Split(target);
-    if (reference.urlClass == EUrlClass::Http)
-        return Capped(target);
-    if (page.urlClass == EUrlClass::Http && reference.urlClass == EUrlClass::Unrecognised)
-        return Capped(ResolveAgainstHttpPage(page, reference));
-    if (!IsLocal(page.urlClass) || !IsLocal(reference.urlClass))
-        return Capped(target);
+    if (page.urlClass == EUrlClass::Http && reference.urlClass == EUrlClass::Unrecognised) {
+        ResolveAgainstHttpPage(page, reference, result);
+        Cap(result);
+        return;
+    }
+    if (reference.urlClass == EUrlClass::Http || !IsLocal(page.urlClass) ||
+        !IsLocal(reference.urlClass)) {
+        result.assign(target.substr(0, kMaxResolvedLinkLength));
+        return;
+    }
     // Both local: the page's directory (up to its last '/' or '\') followed by the target.
     const size_t separator = pageUrl.find_last_of("/\\");
     const std::string_view directory =
         separator == std::string_view::npos ? std::string_view() : pageUrl.substr(0, separator + 1);
-    std::string result;
-    result.reserve(directory.size() + target.size());
-    result += directory;
+    result.assign(directory);
     result += target;
-    return Capped(std::move(result));
+    Cap(result);
 }

@@ -18,6 +18,7 @@ inline constexpr size_t kMaxResolvedLinkLength = 8191;
 std::string ResolveLink(std::string_view pageUrl, std::string_view target);
 
 struct SUrlParts;
-// The same for many targets of one page: pageParts is CUrlSplitter::Split(pageUrl).
-std::string ResolveLink(std::string_view pageUrl, const SUrlParts& pageParts,
-                        std::string_view target);
+// The same for many targets of one page: pageParts is CUrlSplitter::Split(pageUrl). The URL
+// replaces the contents of result, whose room is reused.
+void ResolveLink(std::string_view pageUrl, const SUrlParts& pageParts, std::string_view target,
+                 std::string& result);

@@ -367,6 +367,32 @@ TEST(HtmlScan, SurvivesEveryByteValue) {
     EXPECT_EQ(scan.Tokens()[0].Text(), "p");
 }
 
+TEST(HtmlScan, TextsAndLinksStayValidAfterScanAndListAreMoved) {
+    // Enough links and words to fill several storage chunks of both the scan and the list.
+    std::string page;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string n = std::to_string(i);
+        page += "<a href=page" + n + ".html>link text number " + n + "</a> word" + n + "\r\n";
+    }
+    std::vector<CHtmlScan> scans;
+    scans.push_back(CHtmlScan::Scan(std::string(page)));
+    std::vector<CLinkList> lists;
+    lists.push_back(scans.front().GetLinks("http://h/d/p"));
+    for (int i = 0; i < 8; ++i) { // moves the first scan and list as the vectors grow
+        scans.push_back(CHtmlScan::Scan("<p>x"));
+        lists.push_back(CLinkList());
+    }
+    const CHtmlScan& scan = scans.front();
+    ASSERT_EQ(scan.Words().size(), 3000u * 4);
+    EXPECT_EQ(scan.Words()[4 * 2999 + 3], "word");
+    EXPECT_EQ(scan.Tokens()[0].Target(), "page0.html");
+    const CLinkList& links = lists.front();
+    ASSERT_EQ(links.GetCount(), 3000);
+    EXPECT_EQ(links[0].m_url, "http://h/d/page0.html");
+    EXPECT_EQ(links[2999].m_url, "http://h/d/page2999.html");
+    EXPECT_EQ(links[2999].m_text, "link text number 2999");
+}
+
 TEST(HtmlScan, LongLinkTargetIsCutToTagLimit) {
     const std::string target(20000, 'u');
     const Pairs links = LinksOf("<a href=" + target + ">long</a>", "http://host/dir/page.html");
