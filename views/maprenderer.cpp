@@ -45,6 +45,7 @@ constexpr int kCategoryIndent = 5;
 constexpr int kOverviewSiteSquare = 4;
 constexpr int kOverviewSmallSquare = 2;
 constexpr int kHandleSize = 10;
+constexpr double kCullMarginPixels = 2.0;
 
 QColor Inverse(const QColor& color) {
     return ColorFromRef(CDrawingObjects::InverseColor(RefFromColor(color)));
@@ -116,7 +117,14 @@ bool CMapRenderer::IsExposed(int x, int y, int width, int height, int diameter) 
 }
 
 void CMapRenderer::BeginDrawing(QPainter& painter, const QRectF& exposedWorld) {
-    m_exposed = exposedWorld.normalized();
+    // Antialiased edges, line caps and outlines reach up to about a pixel beyond the shapes:
+    // whatever comes within two device pixels of the area is drawn (the clip keeps the rest).
+    const QTransform device = painter.combinedTransform();
+    const double across = std::hypot(device.m11(), device.m12());
+    const double down = std::hypot(device.m21(), device.m22());
+    const double marginX = across > 0 ? std::max(1.0, kCullMarginPixels / across) : 1.0;
+    const double marginY = down > 0 ? std::max(1.0, kCullMarginPixels / down) : 1.0;
+    m_exposed = exposedWorld.normalized().adjusted(-marginX, -marginY, marginX, marginY);
     m_metrics =
         std::make_unique<const CTextMetrics>(CTextMetrics{QFontMetricsF(m_objects.wordFont.font)});
     const QTransform mapping = painter.combinedTransform();

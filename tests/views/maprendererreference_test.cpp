@@ -210,6 +210,11 @@ protected:
             site->m_selected = random() % 7 == 0;
             sites.push_back(site);
         }
+        // Nodes just outside the world's edges: only their antialiased rims reach into view.
+        CSite* edge = AddVisitedAt(m_database, "http://edge/", 2000, 700, "Edge");
+        AddLinkAt(*edge, "http://s1/", -15, 1301);
+        AddLinkAt(*edge, "http://left/", 990, 2001);
+        sites.push_back(edge);
         for (CSite* site : sites) {
             for (int l = 0; l < 3; ++l) {
                 const std::string url =
