@@ -12,6 +12,7 @@
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
 #include "tests/views/mapnodes.h"
+#include "views/mapindex.h"
 #include "views/maplabelcache.h"
 
 #include <QFontMetricsF>
@@ -365,6 +366,52 @@ TEST_F(MapRendererReferenceTest, ShrunkMapKeepsLinesOnePixelWideAndEnlargedMapSc
         covered += QColor(enlarged.pixel(400, y)).green() == link.green() ? 1 : 0;
     EXPECT_GE(covered, 3);
     EXPECT_LE(covered, 5);
+}
+
+} // namespace
+
+namespace {
+
+// One move of a drag as the linkage map paints it: the union of the node's old and new
+// rectangles repainted from the drag index, over the picture of the press.
+TEST_F(MapRendererReferenceTest, DragRepaintThroughTheIndexEqualsAFullPaint) {
+    MakeRandomMap(4, 120);
+    const CRect world{0, 0, 2000, 2000};
+    const QSize size(900, 700);
+    auto paint = [&](QImage& image, const QRect& area, const std::vector<CMapNodeRef>* nodes) {
+        CMapRenderer renderer(m_database, &m_tree, m_objects, m_settings.viewFlags);
+        renderer.SetTracking(true);
+        QPainter painter(&image);
+        renderer.PaintMap(painter, world, size, area, true, nodes);
+    };
+    QImage screen(size, QImage::Format_RGB32);
+    paint(screen, screen.rect(), nullptr);
+    paint(screen, screen.rect(), nullptr); // label sizes of the press picture
+
+    // The index is made at the press; the node then moves away from where it was filed.
+    for (int drag = 0; drag < 4; ++drag) {
+        CSite* dragged = m_database.Sites()[static_cast<std::size_t>(drag * 7 + 3)].get();
+        ASSERT_FALSE(dragged->m_hidden);
+        const CMapIndex index(m_database, m_settings.viewFlags, {dragged});
+        for (int move = 0; move < 4; ++move) {
+            const CRect before = dragged->NodeBounds();
+            dragged->m_x += drag % 2 ? 150 : -130;
+            dragged->m_y += move % 2 ? 90 : -60;
+            const CRect after = dragged->NodeBounds();
+            const CRect both{std::min(before.left, after.left), std::min(before.top, after.top),
+                             std::max(before.right, after.right),
+                             std::max(before.bottom, after.bottom)};
+            const QRect area = CMapRenderer::WorldToDevice(both, world, size);
+            const QRectF areaWorld =
+                CMapRenderer::MapTransform(world, size).inverted().mapRect(QRectF(area));
+            const std::vector<CMapNodeRef> nodes = index.NodesNear(areaWorld);
+            paint(screen, area, &nodes);
+
+            QImage full(size, QImage::Format_RGB32);
+            paint(full, full.rect(), nullptr);
+            EXPECT_EQ(DifferingPixels(screen, full), 0) << "drag " << drag << " move " << move;
+        }
+    }
 }
 
 } // namespace
