@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     CSiteDatabase database;
     if (!database.OpenReadOnly(argv[1]))
         return 1;
-    // The loader's whole-file buffer is gone by now; what is left is the store.
+    // The loader's buffers are gone by now; what is left is the store.
     ::malloc_trim(0);
     std::printf("%ld %ld %ld\n", static_cast<long>(info.st_size), HeapBytes() - heapBefore,
                 ResidentBytes() - rssBefore);
