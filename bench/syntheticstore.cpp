@@ -169,8 +169,10 @@ std::unique_ptr<CSite> CSyntheticStore::MakeSite(int number, CRandom& random) {
                       VocabularyWord(ZipfRank(random)) + ".html";
         }
         std::string text = VocabularyWord(ZipfRank(random));
-        if (random.Below(2) == 0)
-            text += " " + VocabularyWord(ZipfRank(random));
+        if (random.Below(2) == 0) {
+            text += ' ';
+            text += VocabularyWord(ZipfRank(random));
+        }
         site->AddLink(std::make_unique<CSite>(linkUrl, text, "<NONE>", 0, 1700000000));
     }
     return site;
