@@ -8,6 +8,7 @@
 #include "shell/colorref.h"
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
+#include "views/lineraster.h"
 #include "views/mapindex.h"
 #include "views/maplabelcache.h"
 
@@ -141,9 +142,22 @@ void CMapRenderer::BeginDrawing(QPainter& painter, const QRectF& exposedWorld) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setBackgroundMode(Qt::TransparentMode);
+    const bool rasterSuits = m_rasterClip && CLineRaster::Suits(painter, m_pens->link) &&
+                             CLineRaster::Suits(painter, m_pens->words) &&
+                             CLineRaster::Suits(painter, m_pens->category) &&
+                             CLineRaster::Suits(painter, m_pens->siteLine);
+    if (rasterSuits)
+        m_raster = std::make_unique<CLineRaster>(painter, *m_rasterClip);
+}
+
+void CMapRenderer::UseLinePen(QPainter& painter, const QPen& pen) {
+    painter.setPen(pen);
+    if (m_raster)
+        m_raster->SetColor(pen.color());
 }
 
 void CMapRenderer::EndDrawing(QPainter& painter) {
+    m_raster.reset();
     painter.restore();
     m_metrics.reset();
     m_pens.reset();
@@ -188,10 +202,13 @@ void CMapRenderer::PaintMap(QPainter& painter, const CRect& world, const QSize& 
     SetMapping(painter, world, size);
     const QRectF exposedWorld = MapTransform(world, size).inverted().mapRect(QRectF(exposedDevice));
     painter.setClipRect(exposedWorld);
-    if (nodes)
+    if (nodes) {
         DrawNodes(painter, exposedWorld, *nodes);
-    else
+    } else {
+        m_rasterClip = exposedWorld; // the painter's only clip: lines may go to the image
         DrawMap(painter, exposedWorld);
+        m_rasterClip.reset();
+    }
     painter.restore();
 }
 
@@ -207,13 +224,13 @@ QImage CMapRenderer::RenderImage(const CRect& world, const QSize& size) {
 void CMapRenderer::DrawLine(QPainter& painter, const CPoint& from, const CPoint& to) {
     const QRectF span =
         QRectF(QPointF(from.x, from.y), QPointF(to.x, to.y)).normalized().adjusted(-1, -1, 1, 1);
-    if (m_exposed.intersects(span))
+    if (m_exposed.intersects(span) && !(m_raster && m_raster->DrawLine(from.x, from.y, to.x, to.y)))
         painter.drawLine(from.x, from.y, to.x, to.y);
 }
 
 void CMapRenderer::DrawWordLayer(QPainter& painter) {
     const bool lines = LinesDrawn();
-    painter.setPen(m_pens->words);
+    UseLinePen(painter, m_pens->words);
     for (const auto& [text, entry] : m_database.Words()) {
         CWordEntry* word = entry.get();
         // Without lines only the node can touch the exposed area: test it before counting.
@@ -223,7 +240,7 @@ void CMapRenderer::DrawWordLayer(QPainter& painter) {
             !IsWordShown(*word))
             continue;
         if (lines) {
-            painter.setPen(m_pens->words);
+            UseLinePen(painter, m_pens->words);
             for (const auto& [url, site] : word->m_sites) {
                 if (site && !site->m_hidden)
                     DrawLine(painter, site->Center(), word->Center());
@@ -242,7 +259,7 @@ void CMapRenderer::DrawLinkLayer(QPainter& painter) {
             if (!link || link->m_hidden)
                 continue;
             if (lines) {
-                painter.setPen(m_pens->link);
+                UseLinePen(painter, m_pens->link);
                 DrawLine(painter, owner->Center(), link->Center());
             }
             DrawSiteNode(painter, *link);
@@ -251,7 +268,7 @@ void CMapRenderer::DrawLinkLayer(QPainter& painter) {
 }
 
 void CMapRenderer::DrawLinesIntoVisitedSites(QPainter& painter) {
-    painter.setPen(m_pens->siteLine);
+    UseLinePen(painter, m_pens->siteLine);
     const auto& urlMap = m_database.UrlMap();
     for (const auto& owner : m_database.Sites()) {
         if (!owner || owner->m_hidden)
@@ -285,7 +302,7 @@ void CMapRenderer::DrawCategoryLines(QPainter& painter) {
                 list.push_back(i);
         }
     }
-    painter.setPen(m_pens->category);
+    UseLinePen(painter, m_pens->category);
     std::vector<std::size_t> partners;
     for (std::size_t i = 0; i < sites.size(); ++i) {
         const CSite* first = sites[i].get();
@@ -371,7 +388,7 @@ void CMapRenderer::DrawSiteNode(QPainter& painter, CSite& site) {
 void CMapRenderer::DrawWordNode(QPainter& painter, CWordEntry& word) {
     if (!IsExposed(word.m_x, word.m_y, word.m_width, word.m_height, kWordDiameter))
         return;
-    painter.setPen(m_pens->words);
+    UseLinePen(painter, m_pens->words);
     painter.setBrush(word.m_selected ? m_objects.inverseWordsBrush : m_objects.wordsBrush);
     painter.drawEllipse(
         QRectF(word.m_x + 0.5, word.m_y + 0.5, kWordDiameter - 1, kWordDiameter - 1));
