@@ -184,7 +184,19 @@ void CKorvoView::paintEvent(QPaintEvent* event) {
         renderer.PaintMap(painter, world, size(), event->rect(), true, &nodes);
         return;
     }
-    renderer.PaintMap(painter, world, size(), event->rect(), true);
+    if (devicePixelRatio() == 1) {
+        // Drawn off screen first, where the lines can be written straight into the image; the
+        // image has the view's size so that lines are cut at the same edges as on screen.
+        if (m_offscreen.size() != size())
+            m_offscreen = QImage(size(), QImage::Format_RGB32);
+        {
+            QPainter offscreen(&m_offscreen);
+            renderer.PaintMap(offscreen, world, size(), event->rect(), true);
+        }
+        painter.drawImage(event->rect().topLeft(), m_offscreen, event->rect());
+    } else {
+        renderer.PaintMap(painter, world, size(), event->rect(), true);
+    }
     // The first picture of a drag measured every label in view; index them for the moves.
     if (m_tracking)
         BuildDragIndex();

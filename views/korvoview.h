@@ -3,6 +3,7 @@
 #include "model/rect.h"
 #include "shell/drawingobjects.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QWidget>
 
@@ -15,7 +16,6 @@ class CMapRenderer;
 class CSite;
 class CWordEntry;
 class QAction;
-class QImage;
 class QMenu;
 class QPrinter;
 class QRubberBand;
@@ -133,4 +133,6 @@ private:
     std::unique_ptr<CMapIndex> m_dragIndex;
     // Label lines laid out by earlier paints, so that a paint only draws them.
     std::unique_ptr<CMapLabelCache> m_labels;
+    // The off-screen picture repaints are drawn in before they are copied to the screen.
+    QImage m_offscreen;
 };

@@ -76,7 +76,7 @@ QRect DeviceClip(const QRectF& clipWorld, const QTransform& mapping) {
 bool CLineRaster::Suits(QPainter& painter, const QPen& pen) {
     QPaintDevice* device = painter.device();
     if (!device || device->devType() != QInternal::Image || !painter.paintEngine() ||
-        painter.paintEngine()->type() != QPaintEngine::Raster)
+        painter.paintEngine()->type() != QPaintEngine::Raster || device->devicePixelRatio() != 1)
         return false;
     const auto* image = static_cast<const QImage*>(device);
     if (image->format() != QImage::Format_RGB32 &&

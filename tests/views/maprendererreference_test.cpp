@@ -415,3 +415,32 @@ TEST_F(MapRendererReferenceTest, DragRepaintThroughTheIndexEqualsAFullPaint) {
 }
 
 } // namespace
+
+namespace {
+
+// A repaint of part of the view drawn on an image of the view's size gives, inside the part,
+// the pixels of the whole picture (the linkage map repaints off screen this way).
+TEST_F(MapRendererReferenceTest, PartRepaintedOnAViewSizedImageIsThatPartOfTheWholePicture) {
+    MakeRandomMap(5, 80);
+    const CRect world{150, 100, 1850, 1900};
+    const QSize size(700, 500);
+    CMapRenderer renderer(m_database, &m_tree, m_objects, m_settings.viewFlags);
+    renderer.RenderImage(world, size);
+    const QImage whole = renderer.RenderImage(world, size);
+    for (const QRect& area :
+         {QRect(123, 77, 301, 188), QRect(650, 0, 50, 500), QRect(0, 420, 700, 80)}) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            renderer.PaintMap(painter, world, size, area, true);
+        }
+        EXPECT_EQ(DifferingPixels(image.copy(area), whole.copy(area)), 0)
+            << area.x() << "," << area.y() << " " << area.width() << "x" << area.height();
+        const QPoint outside = area.top() > 0 ? QPoint(area.left(), area.top() - 1)
+                                              : QPoint(area.left() - 1, area.top());
+        EXPECT_EQ(image.pixel(outside), QColor(Qt::white).rgb()); // nothing drawn outside
+    }
+}
+
+} // namespace
