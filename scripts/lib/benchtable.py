@@ -1,4 +1,5 @@
 """Makes the results table of BENCHMARKS.md from the benchmark programs' JSON output."""
+import datetime
 import json
 import platform
 import subprocess
@@ -91,7 +92,9 @@ def main():
         f"(RSS growth {rss_bytes / 1e6:.0f} MB)", f"urls.wfx {file_bytes / 1e6:.0f} MB",
         f"{r:.2f}x the file", "<= 3x", r <= 3 and rss_bytes / file_bytes <= 3)
 
-    print(f"Machine: {nproc} cores, {cpu_model()}. Command: `{command}`.\n")
+    when = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+    print(f"Machine: {nproc} cores, {cpu_model()}. Run: {when}, wall-clock times. "
+          f"Command: `{command}`.\n")
     print("| hot path | ours | peer | figure | goal | |")
     print("|---|---|---|---|---|---|")
     print("\n".join(rows))
