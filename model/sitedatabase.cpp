@@ -9,6 +9,7 @@
 #include "model/wordlookup.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <ctime>
 #include <sys/stat.h>
@@ -101,6 +102,14 @@ bool CSiteDatabase::OpenReadOnly(const std::string& fileName) {
     return OpenFile(fileName, true);
 }
 
+namespace {
+std::atomic<std::size_t> g_loadBlockSize{std::size_t(1) << 20};
+} // namespace
+
+void CSiteDatabase::SetLoadBlockSize(std::size_t bytes) {
+    g_loadBlockSize = bytes;
+}
+
 void CSiteDatabase::Clear() {
     m_urlMap.clear();
     m_sites.clear();
@@ -116,7 +125,7 @@ bool CSiteDatabase::OpenFile(const std::string& fileName, bool readOnly) {
     m_opened = true;
     m_readOnly = readOnly;
 
-    CFileWindow file;
+    CFileWindow file(g_loadBlockSize);
     const ReadResult read = file.Open(fileName);
     if (read == ReadResult::Missing)
         return true;

@@ -34,6 +34,9 @@ public:
     // As Open, but the database never writes, renames or otherwise touches the file: Save()
     // does nothing and the destructor does not save. For tools that only look.
     bool OpenReadOnly(const std::string& fileName);
+    // The bytes the loaders of every database read from a file at once (default 1 MiB, at
+    // least 64). Tests and fuzzing set small blocks so that records span the blocks' edges.
+    static void SetLoadBlockSize(std::size_t bytes);
     // Writes urls.wfx atomically; a file found damaged at Open is first set aside (renamed to
     // urls.wfx.damaged, numbered when that exists). False when nothing was written (reported
     // through ShowError; the old file is then left as it was).
