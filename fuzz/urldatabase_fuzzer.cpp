@@ -37,7 +37,9 @@ void CheckConsistent(const CSiteDatabase& db) {
 }
 
 // What a save must keep: everything the file holds, in order.
-std::string Describe(const CSiteDatabase& db) {
+// A site stored with time 0 takes the time of its load, which two loads need not share:
+// withTimes false leaves the times out.
+std::string Describe(const CSiteDatabase& db, bool withTimes = true) {
     std::string text;
     const auto add = [&text](const std::string& part) {
         text += std::to_string(part.size()) + ":" + part + ";";
@@ -53,7 +55,7 @@ std::string Describe(const CSiteDatabase& db) {
         add(site->m_annotation);
         add(std::to_string(site->m_visited) + " " + std::to_string(site->m_hidden) + " " +
             std::to_string(site->m_x) + " " + std::to_string(site->m_y) + " " +
-            std::to_string(site->m_time));
+            (withTimes ? std::to_string(site->m_time) : std::string()));
         for (const auto& [word, entry] : site->m_words)
             add("w " + word);
         for (const auto& link : site->m_links) {
@@ -83,13 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         whole = db.OpenReadOnly(path);
         CheckConsistent(db);
         FUZZ_REQUIRE(whole == !db.IsDamaged());
-        const std::string described = Describe(db);
+        const std::string described = Describe(db, false);
         CSiteDatabase::SetLoadBlockSize(64 + size % 193);
         SeedRandom(1);
         CSiteDatabase inBlocks;
         const bool wholeInBlocks = inBlocks.OpenReadOnly(path);
         CSiteDatabase::SetLoadBlockSize(std::size_t(1) << 20);
-        FUZZ_REQUIRE(wholeInBlocks == whole && Describe(inBlocks) == described);
+        FUZZ_REQUIRE(wholeInBlocks == whole && Describe(inBlocks, false) == described);
     }
     if (!whole)
         return 0;
