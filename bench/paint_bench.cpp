@@ -11,6 +11,7 @@
 #include "model/wordentry.h"
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
+#include "shell/sitelabeltext.h"
 #include "views/mapindex.h"
 #include "views/maplabelcache.h"
 #include "views/maprenderer.h"
@@ -57,14 +58,6 @@ struct CPaintWorld {
 CPaintWorld& World() {
     static CPaintWorld world;
     return world;
-}
-
-std::string Clean(const std::string& text) {
-    std::string clean;
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 32)
-            clean.push_back(c);
-    return clean;
 }
 
 // The map as the layers read, every node drawn, nothing skipped for being off the area.
@@ -162,11 +155,11 @@ private:
                                  ToDisplayText(line));
             y -= font.height;
         };
-        text(Clean(site.m_url), 0);
-        text(Clean(site.m_title), 0);
+        text(WithoutControlChars(site.m_url), 0);
+        text(WithoutControlChars(site.m_title), 0);
         text(site.TimeText(), 0);
         if (site.m_annotation != "<NONE>")
-            text(Clean(site.m_annotation), 0);
+            text(WithoutControlChars(site.m_annotation), 0);
         for (const auto& entry : site.m_categories.Entries()) {
             const CCategory* category =
                 entry.removed ? nullptr : m_world.store.Categories().CategoryAt(entry.key);

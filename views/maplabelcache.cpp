@@ -1,6 +1,7 @@
 #include "views/maplabelcache.h"
 
 #include "dialogs/displaytext.h"
+#include "shell/sitelabeltext.h"
 
 #include <QFontMetricsF>
 #include <QTextLayout>
@@ -8,25 +9,11 @@
 
 #include <cmath>
 
-namespace {
-
-std::string WithoutControlCharacters(const std::string& text) {
-    std::string clean;
-    clean.reserve(text.size());
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 32)
-            clean.push_back(c);
-    }
-    return clean;
-}
-
-} // namespace
-
 CMapLabelCache::CLine CMapLabelCache::LayOut(const std::string& text, bool clean,
                                              const QFont& font) {
     CLine line;
     line.source = text;
-    const QString shown = ToDisplayText(clean ? WithoutControlCharacters(text) : text);
+    const QString shown = ToDisplayText(clean ? WithoutControlChars(text) : text);
     if (shown.isEmpty())
         return line;
     line.extent = static_cast<int>(std::ceil(QFontMetricsF(font).horizontalAdvance(shown)));

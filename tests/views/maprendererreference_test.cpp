@@ -11,6 +11,7 @@
 #include "model/wordentry.h"
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
+#include "shell/sitelabeltext.h"
 #include "tests/views/mapnodes.h"
 #include "views/mapindex.h"
 #include "views/maplabelcache.h"
@@ -29,14 +30,6 @@
 #include <vector>
 
 namespace {
-
-std::string Clean(const std::string& text) {
-    std::string clean;
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 32)
-            clean.push_back(c);
-    return clean;
-}
 
 // The plain drawing, with the label sizes it measures on the way.
 class CReferenceMap {
@@ -143,13 +136,13 @@ private:
             y -= font.height;
         };
         if (m_flags & kViewUrl)
-            text(Clean(site.m_url), 0);
+            text(WithoutControlChars(site.m_url), 0);
         if (m_flags & kViewTitle)
-            text(Clean(site.m_title), 0);
+            text(WithoutControlChars(site.m_title), 0);
         if (m_flags & kViewDate)
             text(site.TimeText(), 0);
         if ((m_flags & kViewAnnotation) && site.m_annotation != "<NONE>")
-            text(Clean(site.m_annotation), 0);
+            text(WithoutControlChars(site.m_annotation), 0);
         if (m_flags & kViewCategories) {
             for (const auto& entry : site.m_categories.Entries()) {
                 const CCategory* category = entry.removed ? nullptr : m_tree.CategoryAt(entry.key);
@@ -368,10 +361,6 @@ TEST_F(MapRendererReferenceTest, ShrunkMapKeepsLinesOnePixelWideAndEnlargedMapSc
     EXPECT_LE(covered, 5);
 }
 
-} // namespace
-
-namespace {
-
 // One move of a drag as the linkage map paints it: the union of the node's old and new
 // rectangles repainted from the drag index, over the picture of the press.
 TEST_F(MapRendererReferenceTest, DragRepaintThroughTheIndexEqualsAFullPaint) {
@@ -413,10 +402,6 @@ TEST_F(MapRendererReferenceTest, DragRepaintThroughTheIndexEqualsAFullPaint) {
         }
     }
 }
-
-} // namespace
-
-namespace {
 
 // A repaint of part of the view drawn on an image of the view's size gives, inside the part,
 // the pixels of the whole picture (the linkage map repaints off screen this way).
