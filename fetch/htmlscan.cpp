@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(WAYFOLD_PLAIN_BLOCKS)
 #include <emmintrin.h>
 #endif
 
@@ -30,7 +30,8 @@ uint32_t Below(uint32_t n) {
     return (1u << n) - 1u;
 }
 
-#if defined(__SSE2__)
+// WAYFOLD_PLAIN_BLOCKS builds the portable block functions where SSE2 is there too, for their test.
+#if defined(__SSE2__) && !defined(WAYFOLD_PLAIN_BLOCKS)
 using Block = __m128i;
 
 Block LoadBlock(const char* p) {
