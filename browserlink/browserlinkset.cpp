@@ -3,7 +3,7 @@
 #include "browserlink/browserlink.h"
 #include "browserlink/browserlinkowner.h"
 #include "browserlink/browserurlrules.h"
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 
 namespace {
 

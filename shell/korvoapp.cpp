@@ -7,7 +7,7 @@
 #include "model/random.h"
 #include "shell/korvodoc.h"
 #include "shell/mainframe.h"
-#include "shell/signalcloser.h"
+#include "common/signalcloser.h"
 #include "shell/toolbaricons.h"
 
 #include <QDir>

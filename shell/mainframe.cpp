@@ -1,11 +1,11 @@
 #include "shell/mainframe.h"
 
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 #include "dialogs/aboutdlg.h"
 #include "dialogs/categoryrankingsdlg.h"
 #include "dialogs/dialogcommands.h"
 #include "dialogs/displaytext.h"
-#include "fetch/addurlpipeline.h"
+#include "shell/addurlpipeline.h"
 #include "model/categorizer.h"
 #include "model/category.h"
 #include "model/categorytree.h"

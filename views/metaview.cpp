@@ -1,6 +1,6 @@
 #include "views/metaview.h"
 
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 #include "model/sitedatabase.h"
 #include "shell/korvodoc.h"
 #include "shell/mainframe.h"

@@ -3,7 +3,7 @@
 #include "browserlink/browserlink.h"
 #include "browserlink/browserlinkowner.h"
 #include "browserlink/browserlinkset.h"
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 #include "model/errorreport.h"
 
 #include "tests/browserlink/ddetestsupport.h"

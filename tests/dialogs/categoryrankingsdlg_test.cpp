@@ -1,6 +1,6 @@
 #include "dialogs/categoryrankingsdlg.h"
 
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/site.h"

@@ -1,5 +1,5 @@
 #include "dialogs/categoryrankingsdlg.h"
-#include "fetch/addurlpipeline.h"
+#include "shell/addurlpipeline.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/random.h"

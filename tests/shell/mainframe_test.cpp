@@ -1,4 +1,4 @@
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/site.h"

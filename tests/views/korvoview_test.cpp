@@ -1,6 +1,6 @@
 #include "views/korvoview.h"
 
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 #include "shell/browserlauncher.h"
 #include "shell/colorref.h"
 #include "shell/drawingobjects.h"

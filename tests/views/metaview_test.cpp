@@ -1,6 +1,6 @@
 #include "views/metaview.h"
 
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 #include "shell/colorref.h"
 #include "shell/settings.h"
 #include "tests/views/mapframefixture.h"

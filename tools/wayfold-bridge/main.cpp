@@ -1,7 +1,7 @@
 // wayfold-bridge: the native-messaging host of Wayfold's browser extension. The browser starts
 // it; it plays that browser's part on Wayfold's local DDE sockets.
 
-#include "shell/signalcloser.h"
+#include "common/signalcloser.h"
 #include "tools/wayfold-bridge/browserbridge.h"
 #include "tools/wayfold-bridge/nativemessagechannel.h"
 

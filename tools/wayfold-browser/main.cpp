@@ -1,7 +1,7 @@
 // wayfold-browser: a stand-in web browser on Wayfold's local DDE substitute, for tests and for
 // feeding Wayfold from a script.
 
-#include "shell/signalcloser.h"
+#include "common/signalcloser.h"
 #include "tools/wayfold-browser/standinbrowser.h"
 
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
-#include "fetch/addurlpipeline.h"
+#include "shell/addurlpipeline.h"
 
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 #include "fetch/fetchworker.h"
 #include "fetch/htmlscan.h"
 #include "model/errorreport.h"

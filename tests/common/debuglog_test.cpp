@@ -1,4 +1,4 @@
-#include "browserlink/debuglog.h"
+#include "common/debuglog.h"
 #include "model/errorreport.h"
 #include "tests/support/currentdirectory.h"
 #include "tests/support/tempdir.h"

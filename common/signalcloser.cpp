@@ -1,4 +1,4 @@
-#include "shell/signalcloser.h"
+#include "common/signalcloser.h"
 
 #include <QSocketNotifier>
 
