@@ -1,5 +1,6 @@
 #include "shell/korvoapp.h"
 
+#include "common/signalcloser.h"
 #include "dialogs/errordlg.h"
 #include "dialogs/splashdlg.h"
 #include "fetch/fetchworker.h"
@@ -7,7 +8,6 @@
 #include "model/random.h"
 #include "shell/korvodoc.h"
 #include "shell/mainframe.h"
-#include "common/signalcloser.h"
 #include "shell/toolbaricons.h"
 
 #include <QDir>

@@ -1,5 +1,4 @@
 #include "dialogs/categoryrankingsdlg.h"
-#include "shell/addurlpipeline.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/random.h"
@@ -9,6 +8,7 @@
 #include "model/sitefilterlist.h"
 #include "model/wordentry.h"
 #include "model/wordlist.h"
+#include "shell/addurlpipeline.h"
 #include "tests/dialogs/modalhelper.h"
 #include "tests/shell/shellfixture.h"
 #include "tests/support/loopbackhttpserver.h"
