@@ -124,7 +124,7 @@ bool CDialogCommands::EditSiteProperties(CMainFrame& frame, CSite* site, QWidget
     if (!database->RekeySite(site, dialog.Url()))
         site->m_url = dialog.Url();
     site->m_hidden = dialog.Hidden() ? 1 : 0;
-    database->SetModified();
+    frame.Document()->NoteSiteChanged(site);
     site->m_label = frame.Document()->SiteLabelText(*site, true);
     if (CUrlList* logBook = frame.LogBook())
         logBook->UpdateSiteImages(site);
