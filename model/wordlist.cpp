@@ -46,7 +46,8 @@ bool CWordList::Open(const std::string& fileName, std::int32_t modeFlags) {
     case ReadResult::Ok:
         break;
     }
-    ReadText(text);
+    // A text file written where lines end in "\r\n" reads the same as one with "\n" ends.
+    ReadText(CollapseLineEnds(text));
     if (m_damaged)
         ShowError("The stop-word file " + fileName +
                   " is damaged: a line is longer than 8191 bytes. The words before it are kept "
