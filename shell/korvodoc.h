@@ -43,7 +43,8 @@ public:
     void WriteSettings(void (CSettings::*writer)(QSettings&) const) const;
 
     // Reads the data files from "Home" in the order stop words, site filters, URL database,
-    // categories. Damage is reported through ShowError; what could be read is kept.
+    // categories. Damage is reported through ShowError; what could be read is kept. Without a
+    // stop.wfx the stop list starts with the common English stop words.
     void OpenDataFiles();
     // Destroys the data objects, each of which writes its own file; the hierarchy goes first,
     // as it names sites by URL. The views must have let go of the store before.
