@@ -1,4 +1,5 @@
 #include "dialogs/categoryrankingsdlg.h"
+#include "fetch/pageurl.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/random.h"
@@ -256,6 +257,45 @@ TEST_F(AddUrlPipelineTest, Pipeline_FailedFetchNamesTheUrlAndIsNotTriedAgain) {
     EXPECT_FALSE(Frame().Pipeline()->IsAnimating());
     EXPECT_FALSE(Frame().IsNewUrl(url));
     EXPECT_TRUE(Frame().Database()->Sites().empty());
+}
+
+TEST_F(AddUrlPipelineTest, Pipeline_UrlRulesEscapeBytesDropFragmentsAndRefuseErrorPages) {
+    const struct {
+        const char* reported;
+        const char* page;
+    } cases[] = {
+        {"http://h/a b.html", "http://h/a%20b.html"},
+        {"http://h/a%20b.html", "http://h/a%20b.html"},
+        {"https://h/p\x01\x7f\xc3\xa9?q=1 2", "https://h/p%01%7F%C3%A9?q=1%202"},
+        {"http://h/page.html#a b", "http://h/page.html"},
+        {"file:///tmp/a b.html#x", "file:///tmp/a b.html"},
+        {"/tmp/caf\xc3\xa9.html", "/tmp/caf\xc3\xa9.html"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PageUrl(c.reported), c.page) << c.reported;
+
+    m_server.ServeText("/a%20b", "<title>Blank</title>blank");
+    m_server.ServeText("/page", "<title>Page</title>page");
+    Add(m_server.Url("/a b"));
+    Add(m_server.Url("/page#one"));
+    EXPECT_FALSE(Frame().IsNewUrl(m_server.Url("/page#two")));
+    EXPECT_FALSE(Frame().IsNewUrl(m_server.Url("/a%20b")));
+    Add(m_server.Url("/missing")); // answered 404 with a body
+    ASSERT_TRUE(WaitForWorkers());
+
+    EXPECT_EQ(m_server.RequestsFor("/a%20b").size(), 1u);
+    EXPECT_EQ(m_server.RequestsFor("/page").size(), 1u);
+    EXPECT_NE(Stored(m_server.Url("/a%20b")), nullptr);
+    EXPECT_NE(Stored(m_server.Url("/page")), nullptr);
+    EXPECT_EQ(Frame().Database()->Sites().size(), 2u);
+    EXPECT_EQ(m_errors, std::vector<std::string>{"Can't open " + m_server.Url("/missing") +
+                                                 ". Check Internet connection and/or proxy "
+                                                 "settings."});
+
+    // A site stored with its fragment by an earlier version stays known as it is.
+    Frame().Database()->AddSite(
+        std::make_unique<CSite>(m_server.Url("/old#part"), "Old", "<NONE>", 1));
+    EXPECT_FALSE(Frame().IsNewUrl(m_server.Url("/old#part")));
 }
 
 TEST_F(AddUrlPipelineTest, Pipeline_ThreeUrlsAnimateUntilTheLastEndsAndThenShowIconZero) {
