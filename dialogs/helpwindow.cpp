@@ -88,6 +88,7 @@ bool CHelpWindow::ShowManual(const QUrl& manual, const QString& anchor) {
         m_browser->clearHistory();
         m_browser->setSource(target);
         FillContents();
+        OnSourceChanged(target); // the contents did not exist when the source changed
         return true;
     }
     m_browser->setSource(target);

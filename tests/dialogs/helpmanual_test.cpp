@@ -141,6 +141,8 @@ TEST_F(HelpManualTest, HelpTopicsAndF1ShowTheManualInItsOwnWindowAtTheSection) {
 TEST_F(HelpManualTest, LinksInsideMoveInTheWindowAndLinksOutsideGoToTheBrowser) {
     ASSERT_TRUE(CHelpManual::Open(QStringLiteral("search")));
     CHelpWindow* window = CHelpManual::Window();
+    ASSERT_NE(window->Contents()->currentItem(), nullptr);
+    EXPECT_EQ(window->Contents()->currentItem()->text(0), QStringLiteral("Search"));
     emit window->Browser()->anchorClicked(QUrl(QStringLiteral("#site-filters")));
     EXPECT_EQ(window->CurrentAnchor(), QStringLiteral("site-filters"));
     window->Browser()->backward();
