@@ -448,33 +448,6 @@ TEST_F(BrowserLinkTest, SilentBrowserCostsOneTimeOutPerPollAndIsAskedAgain) {
     }
 }
 
-// While one browser hangs, its poll does not stack, and the others are polled and their echoes
-// taken in; destroying the links abandons the verb that waits.
-TEST_F(BrowserLinkTest, HungBrowserHoldsUpNeitherThePollOfOthersNorTheirEchoes) {
-    CMisbehavingPeer hung(dir.SocketPath("NETSCAPE"), EBehaviour::kHangs);
-    CFakeBrowser healthy({"IEXPLORE"});
-    auto links = std::make_unique<CBrowserLinkSet>(&owner);
-    CHeartbeat heartbeat;
-    for (int i = 0; i < 10; ++i) {
-        links->PollBrowsers();
-        WaitUntil([] { return false; }, 50);
-    }
-    EXPECT_TRUE(links->IsPolling(kLinkNetscape));
-    EXPECT_EQ(hung.Connections(), 1);
-    EXPECT_EQ(hung.Asked(), std::vector<std::string>{"WWW_Version WWW_Version"});
-    EXPECT_TRUE(links->IsRegistered(kLinkIExplore));
-    EXPECT_GE(
-        std::count(healthy.calls.begin(), healthy.calls.end(), "IEXPLORE WWW_Version WWW_Version"),
-        5);
-    EXPECT_EQ(
-        Echo(links->Link(kLinkIExplore).OwnServiceName(), "http://page.example/", "text/html"),
-        "ack");
-    EXPECT_EQ(owner.started, std::vector<std::string>{"http://page.example/"});
-    EXPECT_GE(heartbeat.Beats(), 15);
-    links.reset();
-    WaitUntil([] { return false; }, 100);
-}
-
 TEST(BrowserUrlRules, ImageExtensionsAndPercent20) {
     EXPECT_TRUE(IsImageUrl(".gif"));
     EXPECT_TRUE(IsImageUrl("http://x/a.GiF"));
