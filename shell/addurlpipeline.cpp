@@ -11,6 +11,7 @@
 #include "model/textcase.h"
 #include "model/wordentry.h"
 #include "model/wordlist.h"
+#include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 
 #include <QCoreApplication>
@@ -243,6 +244,7 @@ void CAddUrlPipeline::StoreAndPlacePage(const std::string& url, const std::strin
     AddLinkSites(database, *site, links, placement);
     PlaceSite(*site, placement);
 
+    m_frame.Document()->NoteSiteAdded(site);
     m_frame.AddSiteToLogBook(site);
     m_frame.CategorizeSite(site);
 }

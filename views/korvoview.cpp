@@ -618,7 +618,7 @@ void CKorvoView::RunCommand(int command) {
         OpenSite(subject);
         break;
     case kHide:
-        m_frame.HideSite(subject);
+        m_frame.Document()->HideSite(subject);
         m_frame.Refresh();
         break;
     case kHideLinks:
@@ -626,9 +626,9 @@ void CKorvoView::RunCommand(int command) {
         if (m_menuParent)
             break;
         if (command == kHideLinks)
-            m_frame.HideLinks(subject);
+            m_frame.Document()->HideLinks(subject);
         else
-            m_frame.ShowLinks(subject);
+            m_frame.Document()->ShowLinks(subject);
         m_frame.Refresh();
         break;
     case kFocusThisSite:
@@ -651,7 +651,7 @@ void CKorvoView::OnHideGroup() {
     bool hidden = false;
     for (const auto& site : m_frame.Database()->Sites()) {
         if (site && site->m_selected) {
-            m_frame.HideSite(site.get());
+            m_frame.Document()->HideSite(site.get());
             hidden = true;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "model/site.h"
 #include "model/sitedatabase.h"
+#include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 #include "views/korvoview.h"
 #include "views/metaview.h"
@@ -46,7 +47,7 @@ void CMapNavigator::CenterOnSite(const CSite* site) {
 void CMapNavigator::ShowVisitedSiteOf(const CSite& link) {
     const CSiteDatabase* database = m_frame.Database();
     if (CSite* visited = database ? database->FindSite(link.m_url) : nullptr)
-        m_frame.ShowSite(visited);
+        m_frame.Document()->ShowSite(visited);
 }
 
 void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
@@ -59,8 +60,8 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
             subject = visited;
     }
 
-    m_frame.HideAll();
-    m_frame.ShowSite(subject);
+    m_frame.Document()->HideAll();
+    m_frame.Document()->ShowSite(subject);
     if (!subject->m_visited && owner) {
         // A link node is drawn only beside its visited site.
         owner->m_hidden = 0;
@@ -72,9 +73,9 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
         for (const auto& link : subject->m_links) {
             if (!link)
                 continue;
-            m_frame.ShowSite(link.get());
+            m_frame.Document()->ShowSite(link.get());
             if (CSite* visited = database->FindSite(link->m_url)) {
-                m_frame.ShowSite(visited);
+                m_frame.Document()->ShowSite(visited);
                 reached.push_back(visited);
             }
         }
@@ -82,7 +83,7 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
             for (CSite* visited : reached) {
                 for (const auto& link : visited->m_links) {
                     if (link && database->FindSite(link->m_url)) {
-                        m_frame.ShowSite(link.get());
+                        m_frame.Document()->ShowSite(link.get());
                         ShowVisitedSiteOf(*link);
                     }
                 }

@@ -46,7 +46,7 @@ CMetaView::~CMetaView() {
     settings.viewY = m_viewRect.y();
     settings.viewDX = m_viewRect.width();
     settings.viewDY = m_viewRect.height();
-    m_frame.WriteSettings(&CSettings::WriteOverviewRect);
+    m_frame.Document()->WriteSettings(&CSettings::WriteOverviewRect);
 }
 
 void CMetaView::InitialUpdate() {
