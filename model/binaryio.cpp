@@ -96,17 +96,6 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     return ok ? ReadResult::Ok : ReadResult::Failed;
 }
 
-std::string CollapseLineEnds(std::string_view stored) {
-    std::string data;
-    data.reserve(stored.size());
-    for (std::size_t i = 0; i < stored.size(); ++i) {
-        if (stored[i] == '\r' && i + 1 < stored.size() && stored[i + 1] == '\n')
-            continue;
-        data.push_back(stored[i]);
-    }
-    return data;
-}
-
 bool CBinaryReader::ReadBytes(std::int32_t length, std::string& out, std::int32_t maxLength) {
     std::string_view view;
     if (!ReadView(length, view, maxLength))

@@ -14,10 +14,6 @@ enum class ReadResult { Missing, Ok, Failed };
 // cannot be read (bytes is then empty).
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes);
 
-// The bytes of a file written in text mode where line ends are translated: every "\r\n"
-// becomes "\n"; a lone "\r" stays.
-std::string CollapseLineEnds(std::string_view stored);
-
 // Bounded reader over bytes already in memory: 32-bit little-endian integers and byte runs.
 // Every read checks what remains; a failed read leaves the reader failed for good.
 class CBinaryReader {

@@ -123,5 +123,12 @@ std::string CSiteFilterList::ExpandLineEnds(std::string_view data) {
 }
 
 std::string CSiteFilterList::CollapseLineEnds(std::string_view stored) {
-    return ::CollapseLineEnds(stored);
+    std::string data;
+    data.reserve(stored.size());
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        if (stored[i] == '\r' && i + 1 < stored.size() && stored[i + 1] == '\n')
+            continue;
+        data.push_back(stored[i]);
+    }
+    return data;
 }

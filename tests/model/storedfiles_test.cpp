@@ -27,16 +27,17 @@ TEST(StoredFiles, StopFileWithCrLfLineEndsReadsAsWithLfAndIsWrittenWithLf) {
     CTestFolder folder;
     const std::string lf = folder.File("lf.wfx");
     const std::string crlf = folder.File("crlf.wfx");
-    WriteFileBytes(lf, "the\nand\n\n  of\nnew york \nlone\rcr\n");
-    WriteFileBytes(crlf, "the\r\nand\r\n\r\n  of\r\nnew york \r\nlone\rcr\r\n");
-    const std::vector<std::string> expected = {"THE", "AND", "OF", "NEW YORK ", "LONE\rCR"};
+    WriteFileBytes(lf, "the\nand\n\n  of\nnew york \nlone\rcr\ntwice\nlast");
+    WriteFileBytes(crlf, "the\r\nand\r\n\r\n  of\r\nnew york \r\nlone\rcr\r\ntwice\r\r\nlast\r");
+    const std::vector<std::string> expected = {"THE",      "AND",   "OF",  "NEW YORK ",
+                                               "LONE\rCR", "TWICE", "LAST"};
     EXPECT_EQ(StopWordsRead(lf), expected);
     EXPECT_EQ(StopWordsRead(crlf), expected);
     {
         CWordList list;
         list.Open(crlf, CWordList::kUpperCase | CWordList::kPlainFormat);
     }
-    EXPECT_EQ(FileBytes(crlf), "AND\nLONE\rCR\nNEW YORK \nOF\nTHE\n");
+    EXPECT_EQ(FileBytes(crlf), "AND\nLAST\nLONE\rCR\nNEW YORK \nOF\nTHE\nTWICE\n");
 }
 
 TEST(StoredFiles, CategoryTextsOfLengthZeroOrLessAreEmptyAndLongOnesAreCutWhenWritten) {
