@@ -231,7 +231,7 @@ void CKorvoView::OnPictureFinished(const std::shared_ptr<const CMapPicture>& pic
     m_picture = picture->image;
     m_pictureRequest = std::make_unique<CMapRenderRequest>(picture->request);
     m_pictureTouched = false;
-    Keeper().ApplySizes(picture->sizes);
+    Keeper().ApplySizes(picture->sizes, !picture->complete);
     update();
 }
 
