@@ -18,6 +18,7 @@
 #include "shell/browserwatch.h"
 #include "shell/busyicons.h"
 #include "shell/colorref.h"
+#include "shell/defaultbrowser.h"
 #include "shell/displaysettings.h"
 #include "shell/korvodoc.h"
 #include "shell/linksetaccess.h"
@@ -102,7 +103,8 @@ CMapNavigator& CMainFrame::Maps() {
 }
 
 CMainFrame::CMainFrame(CKorvoDoc* document, QWidget* parent)
-    : QMainWindow(parent), m_document(document), m_settings(QDir::currentPath().toStdString()) {
+    : QMainWindow(parent), m_document(document),
+      m_settings(QDir::currentPath().toStdString(), FindDefaultBrowserCommand()) {
     setWindowTitle(document ? document->Title() : QStringLiteral("Wayfold 2.0"));
 }
 
