@@ -5,6 +5,7 @@
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/site.h"
+#include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 
 #include <QDialogButtonBox>
@@ -121,6 +122,7 @@ void CCategoryRankingsDlg::accept() {
         auto* category = static_cast<CCategory*>(item->data(kCategoryRole).value<void*>());
         category->AddSite(&m_site);
         if (CMainFrame* frame = MainFrame()) {
+            frame->Document()->NoteSiteFiled(category, &m_site);
             frame->AddSiteToCategoryInLogBook(category, &m_site);
         }
     }

@@ -11,9 +11,9 @@
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "shell/browserlauncher.h"
+#include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 #include "views/mapnavigator.h"
-#include "views/urllist.h"
 
 #include <QAction>
 #include <QMenu>
@@ -105,7 +105,7 @@ void CDialogCommands::Search() {
     settings.searchWords = dialog.SearchWords() ? 1 : 0;
     settings.searchTitles = dialog.SearchTitles() ? 1 : 0;
     settings.searchAnnotations = dialog.SearchAnnotations() ? 1 : 0;
-    m_frame.WriteSettings(&CSettings::WriteSearchOptions);
+    m_frame.Document()->WriteSettings(&CSettings::WriteSearchOptions);
 }
 
 bool CDialogCommands::EditSiteProperties(CMainFrame& frame, CSite* site, QWidget* parent) {
@@ -123,22 +123,20 @@ bool CDialogCommands::EditSiteProperties(CMainFrame& frame, CSite* site, QWidget
     if (!database->RekeySite(site, dialog.Url()))
         site->m_url = dialog.Url();
     site->m_hidden = dialog.Hidden() ? 1 : 0;
-    database->SetModified();
-    site->m_label = frame.SiteLabelText(*site, true);
-    if (CUrlList* logBook = frame.LogBook())
-        logBook->UpdateSiteImages(site);
-    frame.Refresh();
+    frame.Document()->NoteSiteChanged(site);
+    site->m_label = frame.Document()->SiteLabelText(*site, true);
+    frame.Document()->UpdateAllViews();
     return true;
 }
 
 void CDialogCommands::SelectBrowser() {
     if (CBrowserDlg::EditSettings(m_frame.Settings(), &m_frame))
-        m_frame.WriteSettings(&CSettings::WriteBrowserAndConnection);
+        m_frame.Document()->WriteSettings(&CSettings::WriteBrowserAndConnection);
 }
 
 void CDialogCommands::ConfigureBrowser() {
     if (CBrowserDlg::EditBrowserChoice(m_frame.Settings(), &m_frame))
-        m_frame.WriteSettings(&CSettings::WriteBrowserAndConnection);
+        m_frame.Document()->WriteSettings(&CSettings::WriteBrowserAndConnection);
 }
 
 void CDialogCommands::FilterWordList() {
@@ -164,5 +162,5 @@ void CDialogCommands::CategorizerSettings(QWidget* parent) {
     if (!frame)
         return;
     if (CCategorizerSettingsDlg::EditWeights(frame->Settings(), parent))
-        frame->WriteSettings(&CSettings::WriteWeights);
+        frame->Document()->WriteSettings(&CSettings::WriteWeights);
 }

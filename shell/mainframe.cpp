@@ -18,7 +18,6 @@
 #include "shell/browserwatch.h"
 #include "shell/busyicons.h"
 #include "shell/colorref.h"
-#include "shell/defaultbrowser.h"
 #include "shell/displaysettings.h"
 #include "shell/korvodoc.h"
 #include "shell/linksetaccess.h"
@@ -82,14 +81,6 @@ constexpr CSortCommand kSortCommands[] = {
     {kSortByDate, "Sort by Date"},
 };
 
-std::unique_ptr<QSettings> OpenSettingsStore() {
-    return std::make_unique<QSettings>("Quellon", "Wayfold");
-}
-
-std::string HomeFile(const std::string& home, const char* name) {
-    return home + name;
-}
-
 } // namespace
 
 CMainFrame* MainFrame() {
@@ -103,9 +94,9 @@ CMapNavigator& CMainFrame::Maps() {
 }
 
 CMainFrame::CMainFrame(CKorvoDoc* document, QWidget* parent)
-    : QMainWindow(parent), m_document(document),
-      m_settings(QDir::currentPath().toStdString(), FindDefaultBrowserCommand()) {
-    setWindowTitle(document ? document->Title() : QStringLiteral("Wayfold 2.0"));
+    : QMainWindow(parent), m_ownDocument(document ? nullptr : std::make_unique<CKorvoDoc>()),
+      m_document(document ? document : m_ownDocument.get()) {
+    setWindowTitle(m_document->Title());
 }
 
 CMainFrame::~CMainFrame() {
@@ -128,10 +119,10 @@ void CMainFrame::Create() {
     // DDE, the four browser links and their first poll.
     m_browserWatch = std::make_unique<CBrowserWatch>(*this);
 
-    m_settings.Read(*OpenSettingsStore());
+    m_document->ReadSettings();
     SyncCheckMarks();
 
-    LoadDataFiles();
+    m_document->OpenDataFiles();
     ReadLicense();
     g_mainFrame = this;
     CreatePanes();
@@ -167,7 +158,7 @@ void CMainFrame::CreateActions() {
         action->setIcon(ViewFlagIcon(command.bit));
         const std::int32_t bit = command.bit;
         connect(action, &QAction::triggered, this,
-                [this, bit] { SetViewFlag(bit, !(m_settings.viewFlags & bit)); });
+                [this, bit] { SetViewFlag(bit, !(Settings().viewFlags & bit)); });
         m_viewActions[command.bit] = action;
     }
     auto* sortGroup = new QActionGroup(this);
@@ -183,7 +174,7 @@ void CMainFrame::CreateActions() {
     m_rankCatsAction->setCheckable(true);
     m_rankCatsAction->setIcon(RankCatsIcon());
     connect(m_rankCatsAction, &QAction::triggered, this,
-            [this] { SetRankCats(m_settings.rankCats == 0); });
+            [this] { SetRankCats(Settings().rankCats == 0); });
 }
 
 void CMainFrame::CreateMenus() {
@@ -254,7 +245,7 @@ void CMainFrame::CreatePanes() {
     for (QWidget* pane : {m_mapPane, m_overviewPane}) {
         pane->setAutoFillBackground(true);
         QPalette palette = pane->palette();
-        palette.setColor(QPalette::Window, ColorFromRef(m_settings.backgroundColor));
+        palette.setColor(QPalette::Window, ColorFromRef(Settings().backgroundColor));
         pane->setPalette(palette);
     }
     const int minimum = CSettings::kMinPaneSize;
@@ -263,35 +254,48 @@ void CMainFrame::CreatePanes() {
     m_innerSplitter->setChildrenCollapsible(false);
 
     m_outerSplitter->setSizes(
-        {m_settings.mapViewWidth, std::max(m_settings.treeViewWidth, m_settings.metaViewWidth)});
-    m_innerSplitter->setSizes({m_settings.treeViewHeight, m_settings.metaViewHeight});
+        {Settings().mapViewWidth, std::max(Settings().treeViewWidth, Settings().metaViewWidth)});
+    m_innerSplitter->setSizes({Settings().treeViewHeight, Settings().metaViewHeight});
     setCentralWidget(m_outerSplitter);
 
-    if (m_document)
-        m_document->AddView(m_logBook, [this] { m_logBook->OnUpdate(); });
+    m_document->AddView(m_logBook, [this] { m_logBook->OnUpdate(); });
+    connect(m_document, &CKorvoDoc::SiteChanged, m_logBook, &CUrlList::UpdateSiteImages);
+    connect(m_document, &CKorvoDoc::StoreChanged, m_logBook, &CUrlList::UpdateAllSiteImages);
 }
 
-void CMainFrame::LoadDataFiles() {
-    const std::string& home = m_settings.home;
-    m_stopList = std::make_unique<CWordList>();
-    m_stopList->Open(HomeFile(home, "/stop.wfx"), CWordList::kUpperCase | CWordList::kPlainFormat);
-    m_siteFilters = std::make_unique<CSiteFilterList>();
-    m_siteFilters->Open(HomeFile(home, "/filters.wfx"));
-    m_database = std::make_unique<CSiteDatabase>();
-    m_database->Open(HomeFile(home, "/urls.wfx"));
-    m_categoryTree = std::make_unique<CCategoryTree>();
-    m_categoryTree->Open(HomeFile(home, "/cats.wfx"), *m_database);
+CSiteDatabase* CMainFrame::Database() const {
+    return m_document->Database();
+}
+
+CCategoryTree* CMainFrame::CategoryTree() const {
+    return m_document->CategoryTree();
+}
+
+CWordList* CMainFrame::StopList() const {
+    return m_document->StopList();
+}
+
+CSiteFilterList* CMainFrame::SiteFilters() const {
+    return m_document->SiteFilters();
+}
+
+CSettings& CMainFrame::Settings() {
+    return m_document->Settings();
+}
+
+const CSettings& CMainFrame::Settings() const {
+    return m_document->Settings();
 }
 
 void CMainFrame::CreateDisplayAndLaunchCommands() {
     m_displaySettings = new CDisplaySettings(
-        m_settings, [this](CDisplaySettings::Writer writer) { WriteSettings(writer); },
-        [this] { Refresh(); }, this);
+        Settings(), [this](CDisplaySettings::Writer writer) { m_document->WriteSettings(writer); },
+        [this] { m_document->UpdateAllViews(); }, this);
     m_optionsMenu->addSeparator();
     m_displaySettings->AddCommands(m_optionsMenu);
     m_linkAccess = std::make_unique<CLinkSetAccess>(
         [this] { return m_browserWatch ? &m_browserWatch->Links() : nullptr; });
-    m_launcher = std::make_unique<CBrowserLauncher>(m_settings, m_linkAccess.get(), this);
+    m_launcher = std::make_unique<CBrowserLauncher>(Settings(), m_linkAccess.get(), this);
     connect(HelpMenu()->addAction(QStringLiteral("&Quellon Software")), &QAction::triggered, this,
             [this] { m_launcher->OpenMakerHomePage(); });
 }
@@ -302,16 +306,16 @@ void CMainFrame::OpenSite(CSite* site) {
 }
 
 void CMainFrame::ReadLicense() {
-    QFile file(QString::fromStdString(m_settings.home + "/license.txt"));
+    QFile file(QString::fromStdString(Settings().home + "/license.txt"));
     if (!file.open(QIODevice::ReadOnly))
         ShowFatalError("Can't open license.txt for read.");
     m_licenseText = file.read(kLicenseMaxBytes).toStdString();
 }
 
 void CMainFrame::ShowAtSavedPlace() {
-    if (m_settings.HasWindowRect()) {
-        setGeometry(m_settings.winLeft, m_settings.winTop, m_settings.winRight - m_settings.winLeft,
-                    m_settings.winBottom - m_settings.winTop);
+    if (Settings().HasWindowRect()) {
+        setGeometry(Settings().winLeft, Settings().winTop, Settings().winRight - Settings().winLeft,
+                    Settings().winBottom - Settings().winTop);
         show();
         return;
     }
@@ -329,37 +333,19 @@ void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
 }
 
-void CMainFrame::WriteSettings(void (CSettings::*writer)(QSettings&) const) const {
-    auto store = OpenSettingsStore();
-    (m_settings.*writer)(*store);
-    store->sync();
-}
-
 CConnectionSettings CMainFrame::ConnectionSettings() const {
     CConnectionSettings connection;
-    connection.proxy = m_settings.proxy;
-    connection.httpProxyServer = m_settings.httpProxyServer;
-    connection.httpProxyPort = m_settings.httpProxyPort;
-    connection.socksProxyServer = m_settings.socksProxyServer;
-    connection.socksProxyPort = m_settings.socksProxyPort;
-    connection.noProxies = m_settings.noProxies;
+    connection.proxy = Settings().proxy;
+    connection.httpProxyServer = Settings().httpProxyServer;
+    connection.httpProxyPort = Settings().httpProxyPort;
+    connection.socksProxyServer = Settings().socksProxyServer;
+    connection.socksProxyPort = Settings().socksProxyPort;
+    connection.noProxies = Settings().noProxies;
     return connection;
 }
 
 void CMainFrame::Refresh() {
-    if (m_database)
-        m_database->SetModified();
-    if (m_document)
-        m_document->UpdateAllViews();
-}
-
-std::string CMainFrame::SiteLabelText(const CSite& site, bool oneLine) const {
-    const CCategoryTree* tree = m_categoryTree.get();
-    return ::SiteLabelText(site, oneLine, m_settings.viewFlags,
-                           [tree](std::int32_t slot) -> const std::string* {
-                               const CCategory* category = tree ? tree->CategoryAt(slot) : nullptr;
-                               return category ? &category->m_name : nullptr;
-                           });
+    m_document->Refresh();
 }
 
 void CMainFrame::SetStatusText(const std::string& text) {
@@ -385,31 +371,31 @@ void CMainFrame::ShowBusyIcon(int index) {
 
 void CMainFrame::SyncCheckMarks() {
     for (const auto& [bit, action] : m_viewActions)
-        action->setChecked((m_settings.viewFlags & bit) != 0);
+        action->setChecked((Settings().viewFlags & bit) != 0);
     for (const auto& [type, action] : m_sortActions)
-        action->setChecked(m_settings.sortType == type);
-    m_rankCatsAction->setChecked(m_settings.rankCats != 0);
+        action->setChecked(Settings().sortType == type);
+    m_rankCatsAction->setChecked(Settings().rankCats != 0);
 }
 
 void CMainFrame::SetViewFlag(std::int32_t bit, bool on) {
     if (on)
-        m_settings.viewFlags |= bit;
+        Settings().viewFlags |= bit;
     else
-        m_settings.viewFlags &= ~bit;
+        Settings().viewFlags &= ~bit;
     SyncCheckMarks();
-    Refresh();
+    m_document->UpdateAllViews();
 }
 
 void CMainFrame::SetSortType(std::int32_t sortType) {
     if (sortType < kSortByTitle || sortType > kSortByDate)
         return;
-    m_settings.sortType = sortType;
+    Settings().sortType = sortType;
     SyncCheckMarks();
-    Refresh();
+    m_document->UpdateAllViews();
 }
 
 void CMainFrame::SetRankCats(bool on) {
-    m_settings.rankCats = on ? 1 : 0;
+    Settings().rankCats = on ? 1 : 0;
     SyncCheckMarks();
 }
 
@@ -425,72 +411,7 @@ QAction* CMainFrame::SortAction(std::int32_t sortType) const {
 
 void CMainFrame::ToggleDebugMode() {
     ::ToggleDebugMode();
-    Refresh();
-}
-
-namespace {
-
-void SetHidden(CSite& site, bool hidden) {
-    site.m_hidden = hidden ? 1 : 0;
-    site.m_selected = false;
-}
-
-} // namespace
-
-void CMainFrame::HideSite(CSite* site) {
-    if (!site)
-        return;
-    SetHidden(*site, true);
-    HideLinks(site);
-    if (m_logBook)
-        m_logBook->UpdateSiteImages(site);
-}
-
-void CMainFrame::ShowSite(CSite* site) {
-    if (!site)
-        return;
-    SetHidden(*site, false);
-    ShowLinks(site);
-    if (m_logBook)
-        m_logBook->UpdateSiteImages(site);
-}
-
-void CMainFrame::HideLinks(CSite* site) {
-    if (!site)
-        return;
-    for (const auto& link : site->m_links) {
-        if (!link)
-            continue;
-        SetHidden(*link, true);
-        if (m_logBook)
-            m_logBook->UpdateSiteImages(link.get());
-    }
-}
-
-void CMainFrame::ShowLinks(CSite* site) {
-    if (!site)
-        return;
-    for (const auto& link : site->m_links) {
-        if (!link)
-            continue;
-        SetHidden(*link, false);
-        if (m_logBook)
-            m_logBook->UpdateSiteImages(link.get());
-    }
-}
-
-void CMainFrame::HideAll() {
-    if (!m_database)
-        return;
-    for (const auto& site : m_database->Sites())
-        HideSite(site.get());
-}
-
-void CMainFrame::ShowAll() {
-    if (!m_database)
-        return;
-    for (const auto& site : m_database->Sites())
-        ShowSite(site.get());
+    m_document->UpdateAllViews();
 }
 
 bool CMainFrame::IsNewUrl(const std::string& url) const {
@@ -508,12 +429,12 @@ void CMainFrame::ForgetStartedUrl(const std::string& url) {
 }
 
 void CMainFrame::CategorizeSite(CSite* site) {
-    if (!site || !m_categoryTree)
+    if (!site || !CategoryTree())
         return;
-    const CCategorizerWeights weights{m_settings.wordsWeight, m_settings.linksWeight,
-                                      m_settings.urlsWeight};
-    CCategory* best = CCategorizer::Categorize(*m_categoryTree, *site, weights);
-    if (best && m_settings.rankCats) {
+    const CCategorizerWeights weights{Settings().wordsWeight, Settings().linksWeight,
+                                      Settings().urlsWeight};
+    CCategory* best = CCategorizer::Categorize(*CategoryTree(), *site, weights);
+    if (best && Settings().rankCats) {
         RunRankingsDialog(site);
         return;
     }
@@ -521,11 +442,12 @@ void CMainFrame::CategorizeSite(CSite* site) {
     if (!best)
         return;
     best->AddSite(site);
+    m_document->NoteSiteFiled(best, site);
     AddSiteToCategoryInLogBook(best, site);
 }
 
 void CMainFrame::RunRankingsDialog(CSite* site) {
-    CCategoryRankingsDlg dialog(*site, *m_categoryTree, this);
+    CCategoryRankingsDlg dialog(*site, *CategoryTree(), this);
     dialog.exec();
 }
 
@@ -576,21 +498,21 @@ void CMainFrame::CaptureWindowPlacement() {
     if (!m_shown)
         return;
     const QRect rect = isMaximized() || isFullScreen() ? frameGeometry() : geometry();
-    m_settings.winLeft = rect.left();
-    m_settings.winTop = rect.top();
-    m_settings.winRight = rect.left() + rect.width();
-    m_settings.winBottom = rect.top() + rect.height();
+    Settings().winLeft = rect.left();
+    Settings().winTop = rect.top();
+    Settings().winRight = rect.left() + rect.width();
+    Settings().winBottom = rect.top() + rect.height();
     if (m_mapPane) {
-        m_settings.mapViewWidth = m_mapPane->width();
-        m_settings.mapViewHeight = m_mapPane->height();
+        Settings().mapViewWidth = m_mapPane->width();
+        Settings().mapViewHeight = m_mapPane->height();
     }
     if (m_logBook) {
-        m_settings.treeViewWidth = std::max(m_logBook->width(), CSettings::kMinPaneSize);
-        m_settings.treeViewHeight = std::max(m_logBook->height(), CSettings::kMinPaneSize);
+        Settings().treeViewWidth = std::max(m_logBook->width(), CSettings::kMinPaneSize);
+        Settings().treeViewHeight = std::max(m_logBook->height(), CSettings::kMinPaneSize);
     }
     if (m_overviewPane) {
-        m_settings.metaViewWidth = std::max(m_overviewPane->width(), CSettings::kMinPaneSize);
-        m_settings.metaViewHeight = std::max(m_overviewPane->height(), CSettings::kMinPaneSize);
+        Settings().metaViewWidth = std::max(m_overviewPane->width(), CSettings::kMinPaneSize);
+        Settings().metaViewHeight = std::max(m_overviewPane->height(), CSettings::kMinPaneSize);
     }
 }
 
@@ -612,7 +534,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         m_browserWatch->Stop(); // timer 1 and the capture button
     CaptureWindowPlacement();
     if (m_created)
-        WriteSettings(&CSettings::WriteAtClose);
+        m_document->WriteSettings(&CSettings::WriteAtClose);
     DestroyDataObjects();
     m_browserWatch.reset(); // the links go without unregistering their echoes
     event->accept();
@@ -620,7 +542,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::DestroyDataObjects() {
     // The views show the store's objects; they go first.
-    if (m_document && m_logBook)
+    if (m_logBook)
         m_document->RemoveView(m_logBook);
     delete m_outerSplitter;
     m_outerSplitter = nullptr;
@@ -628,9 +550,5 @@ void CMainFrame::DestroyDataObjects() {
     m_logBook = nullptr;
     m_mapPane = nullptr;
     m_overviewPane = nullptr;
-    // The hierarchy writes its sites' URLs, so it goes before the URL database.
-    m_categoryTree.reset();
-    m_database.reset();
-    m_stopList.reset();
-    m_siteFilters.reset();
+    m_document->CloseDataFiles();
 }

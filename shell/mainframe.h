@@ -35,14 +35,16 @@ class QSettings;
 class QSplitter;
 class QToolBar;
 
-// The program's one top-level window. It owns the settings, the four data objects, the log
-// book and the other panes, the add-URL pipeline and the status bar; every other part reaches
-// them through MainFrame(). Created by Create(); closing the window writes the settings and
-// destroys the data objects, each of which writes its own file.
+// The program's one top-level window. It owns the panes, the add-URL pipeline, the browser
+// link and the status bar; the document (CKorvoDoc) owns the settings and the four data
+// objects, and the frame hands them out for the parts that reach them through MainFrame().
+// Created by Create(); closing the window writes the settings and closes the data files, each
+// of which writes itself.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // The document is not owned (the application keeps it); may be null in tests.
+    // The document is not owned (the application keeps it); without one the frame makes its
+    // own.
     explicit CMainFrame(CKorvoDoc* document = nullptr, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
@@ -55,11 +57,11 @@ public:
     // when "WINL" or "WINR" is outside 1..3000.
     void ShowAtSavedPlace();
 
-    // Shared objects. Null before Create() and after the window has closed.
-    CSiteDatabase* Database() const { return m_database.get(); }
-    CCategoryTree* CategoryTree() const { return m_categoryTree.get(); }
-    CWordList* StopList() const { return m_stopList.get(); }
-    CSiteFilterList* SiteFilters() const { return m_siteFilters.get(); }
+    // The document's data objects. Null before Create() and after the window has closed.
+    CSiteDatabase* Database() const;
+    CCategoryTree* CategoryTree() const;
+    CWordList* StopList() const;
+    CSiteFilterList* SiteFilters() const;
     CUrlList* LogBook() const { return m_logBook; }
     CKorvoDoc* Document() const { return m_document; }
     CAddUrlPipeline* Pipeline() const { return m_pipeline.get(); }
@@ -74,22 +76,17 @@ public:
     // Shows the site's URL in the browser the settings choose; failures are reported.
     void OpenSite(CSite* site);
 
-    // The settings. A part that changes a value calls WriteSettings with the writer of its
-    // group at the moment the value is to be saved.
-    CSettings& Settings() { return m_settings; }
-    const CSettings& Settings() const { return m_settings; }
-    void WriteSettings(void (CSettings::*writer)(QSettings&) const) const;
+    // The document's settings (see CKorvoDoc::WriteSettings for saving a group of them).
+    CSettings& Settings();
+    const CSettings& Settings() const;
     // The six values a fetch worker reads once at its start.
     CConnectionSettings ConnectionSettings() const;
-    bool IsActiveMode() const { return m_settings.activeMode != 0; }
+    bool IsActiveMode() const { return Settings().activeMode != 0; }
     // The text of license.txt as read at creation (at most 8,192 bytes).
     const std::string& LicenseText() const { return m_licenseText; }
 
     // Marks the URL database modified and tells every view of the document to update.
     void Refresh();
-    // The log book text of a site under the current view flags; ";" between parts when
-    // `oneLine`, else "\n\r".
-    std::string SiteLabelText(const CSite& site, bool oneLine) const;
 
     // Status bar: pane 1 shows the text (stored as bytes, shown as UTF-8 or Latin-1), pane 0 the
     // busy icon 0..18.
@@ -104,16 +101,6 @@ public:
     void SetSortType(std::int32_t sortType);
     void SetRankCats(bool on);
     void ToggleDebugMode();
-
-    // Node operations; none of them refreshes (callers do, once). Hiding or showing a site
-    // changes it and every link node it owns, clears their selection and updates their
-    // log-book images.
-    void HideSite(CSite* site);
-    void ShowSite(CSite* site);
-    void HideLinks(CSite* site);
-    void ShowLinks(CSite* site);
-    void HideAll();
-    void ShowAll();
 
     // The add-URL pipeline (see CAddUrlPipeline).
     bool IsNewUrl(const std::string& url) const;
@@ -170,7 +157,6 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreatePanes();
-    void LoadDataFiles();
     void ReadLicense();
     void CreateDisplayAndLaunchCommands();
     void SyncCheckMarks();
@@ -178,14 +164,10 @@ private:
     void DestroyDataObjects();
     void RunRankingsDialog(CSite* site);
 
+    std::unique_ptr<CKorvoDoc> m_ownDocument;
     CKorvoDoc* m_document = nullptr;
-    CSettings m_settings;
     std::string m_licenseText;
 
-    std::unique_ptr<CWordList> m_stopList;
-    std::unique_ptr<CSiteFilterList> m_siteFilters;
-    std::unique_ptr<CSiteDatabase> m_database;
-    std::unique_ptr<CCategoryTree> m_categoryTree;
     std::unique_ptr<CAddUrlPipeline> m_pipeline;
     std::unique_ptr<CBrowserWatch> m_browserWatch;
     CDisplaySettings* m_displaySettings = nullptr;

@@ -2,14 +2,23 @@
 
 #include "model/site.h"
 #include "model/sitedatabase.h"
+#include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 #include "views/korvoview.h"
+#include "views/mapscenekeeper.h"
 #include "views/metaview.h"
-#include "views/urllist.h"
 
 #include <vector>
 
 CMapNavigator::CMapNavigator(CMainFrame& frame) : m_frame(frame) {}
+
+CMapNavigator::~CMapNavigator() = default;
+
+CMapSceneKeeper& CMapNavigator::Keeper() {
+    if (!m_keeper)
+        m_keeper = std::make_unique<CMapSceneKeeper>(*m_frame.Document());
+    return *m_keeper;
+}
 
 void CMapNavigator::SetMapView(CKorvoView* view) {
     m_mapView = view;
@@ -46,7 +55,7 @@ void CMapNavigator::CenterOnSite(const CSite* site) {
 void CMapNavigator::ShowVisitedSiteOf(const CSite& link) {
     const CSiteDatabase* database = m_frame.Database();
     if (CSite* visited = database ? database->FindSite(link.m_url) : nullptr)
-        m_frame.ShowSite(visited);
+        m_frame.Document()->ShowSite(visited);
 }
 
 void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
@@ -59,22 +68,21 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
             subject = visited;
     }
 
-    m_frame.HideAll();
-    m_frame.ShowSite(subject);
+    m_frame.Document()->HideAll();
+    m_frame.Document()->ShowSite(subject);
     if (!subject->m_visited && owner) {
         // A link node is drawn only beside its visited site.
         owner->m_hidden = 0;
-        if (CUrlList* logBook = m_frame.LogBook())
-            logBook->UpdateSiteImages(owner);
+        m_frame.Document()->NoteSiteChanged(owner);
     }
     if (depth >= 1) {
         std::vector<CSite*> reached;
         for (const auto& link : subject->m_links) {
             if (!link)
                 continue;
-            m_frame.ShowSite(link.get());
+            m_frame.Document()->ShowSite(link.get());
             if (CSite* visited = database->FindSite(link->m_url)) {
-                m_frame.ShowSite(visited);
+                m_frame.Document()->ShowSite(visited);
                 reached.push_back(visited);
             }
         }
@@ -82,7 +90,7 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
             for (CSite* visited : reached) {
                 for (const auto& link : visited->m_links) {
                     if (link && database->FindSite(link->m_url)) {
-                        m_frame.ShowSite(link.get());
+                        m_frame.Document()->ShowSite(link.get());
                         ShowVisitedSiteOf(*link);
                     }
                 }
@@ -90,5 +98,5 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
         }
     }
     CenterOnSite(subject);
-    m_frame.Refresh();
+    m_frame.Document()->UpdateAllViews();
 }

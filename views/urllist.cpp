@@ -7,6 +7,7 @@
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "model/wordentry.h"
+#include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 #include "shell/settings.h"
 #include "views/mapnavigator.h"
@@ -167,10 +168,10 @@ void CUrlList::AddSite(CSite* site) {
     if (!m_built || site == nullptr) {
         return;
     }
-    site->m_label = MainFrame()->SiteLabelText(*site, true);
+    site->m_label = MainFrame()->Document()->SiteLabelText(*site, true);
     for (const auto& link : site->m_links) {
         if (link) {
-            link->m_label = MainFrame()->SiteLabelText(*link, true);
+            link->m_label = MainFrame()->Document()->SiteLabelText(*link, true);
         }
     }
     InsertSiteWithLinks(site);
@@ -297,10 +298,10 @@ void CUrlList::UpdateLabels() {
         if (!site) {
             continue;
         }
-        site->m_label = MainFrame()->SiteLabelText(*site, true);
+        site->m_label = MainFrame()->Document()->SiteLabelText(*site, true);
         for (const auto& link : site->m_links) {
             if (link) {
-                link->m_label = MainFrame()->SiteLabelText(*link, true);
+                link->m_label = MainFrame()->Document()->SiteLabelText(*link, true);
             }
         }
     }
@@ -339,6 +340,24 @@ bool CUrlList::LessThan(const CLogItem& a, const CLogItem& b) const {
 void CUrlList::UpdateSiteImages(CSite* site) {
     for (CLogItem* item : ItemsShowing(site)) {
         UpdateImages(item);
+    }
+}
+
+void CUrlList::UpdateAllSiteImages() {
+    const CSiteDatabase* database = Database();
+    if (!m_built || database == nullptr) {
+        return;
+    }
+    for (const auto& site : database->Sites()) {
+        if (site == nullptr) {
+            continue;
+        }
+        UpdateSiteImages(site.get());
+        for (const auto& link : site->m_links) {
+            if (link != nullptr) {
+                UpdateSiteImages(link.get());
+            }
+        }
     }
 }
 
@@ -833,7 +852,8 @@ void CUrlList::OnHide(CLogItem* item, bool hide) {
     if (MainFrame() == nullptr) {
         return;
     }
-    hide ? MainFrame()->HideSite(item->Site()) : MainFrame()->ShowSite(item->Site());
+    hide ? MainFrame()->Document()->HideSite(item->Site())
+         : MainFrame()->Document()->ShowSite(item->Site());
     Refresh();
 }
 
@@ -841,7 +861,8 @@ void CUrlList::OnHideLinks(CLogItem* item, bool hide) {
     if (MainFrame() == nullptr || item->Site()->m_visited == 0) {
         return;
     }
-    hide ? MainFrame()->HideLinks(item->Site()) : MainFrame()->ShowLinks(item->Site());
+    hide ? MainFrame()->Document()->HideLinks(item->Site())
+         : MainFrame()->Document()->ShowLinks(item->Site());
     Refresh();
 }
 
@@ -849,7 +870,7 @@ void CUrlList::OnHideAll(bool hide) {
     if (MainFrame() == nullptr) {
         return;
     }
-    hide ? MainFrame()->HideAll() : MainFrame()->ShowAll();
+    hide ? MainFrame()->Document()->HideAll() : MainFrame()->Document()->ShowAll();
     Refresh();
 }
 
@@ -857,9 +878,9 @@ void CUrlList::OnFocusCategory(CLogItem* item) {
     if (MainFrame() == nullptr) {
         return;
     }
-    MainFrame()->HideAll();
+    MainFrame()->Document()->HideAll();
     for (CSite* site : item->Category()->m_sites) {
-        MainFrame()->ShowSite(site);
+        MainFrame()->Document()->ShowSite(site);
     }
     Refresh();
 }

@@ -41,6 +41,7 @@ public:
     void InsertCategory(CCategory* parent, CCategory* category);
     // Pictures of every item of the site after it was hidden or shown.
     void UpdateSiteImages(CSite* site);
+    void UpdateAllSiteImages();
     // The view update: every label rebuilt with the main frame's SiteLabelText, then sorted.
     void OnUpdate();
     // Sorts the sites under "SITES" by the main frame's "Sort Type".

@@ -1,5 +1,9 @@
 #include "shell/korvodoc.h"
 
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "tests/support/tempdir.h"
+
 #include <QObject>
 
 #include <gtest/gtest.h>
@@ -31,6 +35,54 @@ TEST(KorvoDocTest, KorvoDoc_UpdatesLiveViewsInOrderAndForgetsDeletedOnes) {
     doc.UpdateAllViews();
     EXPECT_EQ(calls, (std::vector<int>{1}));
     EXPECT_EQ(doc.ViewCount(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// A document over an empty store in a private home folder; records which sites it noted.
+class KorvoDocStoreTest : public ::testing::Test {
+protected:
+    KorvoDocStoreTest() : m_doc(m_home.Path()) {
+        m_doc.Settings().home = m_home.Path();
+        m_doc.OpenDataFiles();
+        QObject::connect(&m_doc, &CKorvoDoc::SiteChanged,
+                         [this](CSite* site, CSite*) { m_changed.push_back(site); });
+        QObject::connect(&m_doc, &CKorvoDoc::StoreChanged, [this] { ++m_storeChanges; });
+    }
+
+    CSite* AddSiteWithLinks(const std::string& url, int links) {
+        auto site = std::make_unique<CSite>(url, "t", "<NONE>", 1);
+        for (int i = 0; i < links; ++i)
+            site->AddLink(std::make_unique<CSite>(url + std::to_string(i), "l", "<NONE>", 0));
+        return m_doc.Database()->AddSite(std::move(site));
+    }
+
+    CTempDir m_home;
+    CKorvoDoc m_doc;
+    std::vector<CSite*> m_changed;
+    int m_storeChanges = 0;
+};
+
+TEST_F(KorvoDocStoreTest, HidingOneSiteNotesItAndItsLinksWhileHidingAllNotesTheStoreOnce) {
+    CSite* site = AddSiteWithLinks("http://a.example/", 2);
+    CSite* other = AddSiteWithLinks("http://b.example/", 1);
+    site->m_selected = true;
+    m_doc.HideSite(site);
+    EXPECT_TRUE(site->m_hidden && site->m_links[0]->m_hidden && site->m_links[1]->m_hidden);
+    EXPECT_FALSE(site->m_selected);
+    EXPECT_EQ(m_changed,
+              (std::vector<CSite*>{site, site->m_links[0].get(), site->m_links[1].get()}));
+    EXPECT_FALSE(other->m_hidden);
+    EXPECT_TRUE(m_doc.Database()->IsModified());
+
+    m_changed.clear();
+    m_doc.ShowAll();
+    m_doc.HideAll();
+    EXPECT_TRUE(m_changed.empty());
+    EXPECT_EQ(m_storeChanges, 2);
+    EXPECT_TRUE(other->m_hidden && other->m_links[0]->m_hidden);
 }
 
 } // namespace

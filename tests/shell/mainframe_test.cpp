@@ -5,6 +5,7 @@
 #include "model/sitedatabase.h"
 #include "model/wordlist.h"
 #include "shell/busyicons.h"
+#include "shell/korvodoc.h"
 #include "shell/settings.h"
 #include "tests/shell/shellfixture.h"
 
@@ -166,21 +167,21 @@ TEST_F(MainFrameTest, MainFrame_HidingASiteHidesItsLinksAndClearsSelection) {
     CSite* other =
         frame.Database()->AddSite(std::make_unique<CSite>("http://c.example/", "C", "<NONE>", 1));
 
-    frame.HideSite(site);
+    frame.Document()->HideSite(site);
     EXPECT_EQ(site->m_hidden, 1);
     EXPECT_EQ(link->m_hidden, 1);
     EXPECT_FALSE(site->m_selected);
     EXPECT_FALSE(link->m_selected);
     EXPECT_EQ(other->m_hidden, 0);
 
-    frame.ShowLinks(site);
+    frame.Document()->ShowLinks(site);
     EXPECT_EQ(link->m_hidden, 0);
     EXPECT_EQ(site->m_hidden, 1);
 
-    frame.HideAll();
+    frame.Document()->HideAll();
     EXPECT_EQ(other->m_hidden, 1);
     EXPECT_EQ(link->m_hidden, 1);
-    frame.ShowAll();
+    frame.Document()->ShowAll();
     EXPECT_EQ(site->m_hidden, 0);
     EXPECT_EQ(link->m_hidden, 0);
     EXPECT_EQ(other->m_hidden, 0);
@@ -194,9 +195,10 @@ TEST_F(MainFrameTest, MainFrame_SiteLabelNamesTheCategoriesOfTheTree) {
     CCategory* art = frame.CategoryTree()->Register(std::make_unique<CCategory>("Art"));
     science->AddSite(site);
     art->AddSite(site);
-    EXPECT_EQ(frame.SiteLabelText(*site, true), "A title;Science/Art");
+    EXPECT_EQ(frame.Document()->SiteLabelText(*site, true), "A title;Science/Art");
     frame.SetViewFlag(kViewUrl, true);
-    EXPECT_EQ(frame.SiteLabelText(*site, false), "http://a.example/\n\rA title\n\rScience/Art");
+    EXPECT_EQ(frame.Document()->SiteLabelText(*site, false),
+              "http://a.example/\n\rA title\n\rScience/Art");
 }
 
 TEST_F(MainFrameTest, MainFrame_StatusBarShowsBusyIconAndText) {

@@ -12,6 +12,8 @@
 #include "views/urllist.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMenu>
 #include <QPrinter>
@@ -47,7 +49,16 @@ protected:
     std::uint32_t Pixel(const QImage& image, int x, int y) {
         return RefFromColor(QColor(image.pixel(x, y)));
     }
-    QImage Shown() { return m_view->grab().toImage(); }
+    // The view once the picture it asked for is there.
+    QImage Shown() {
+        m_view->update();
+        QElapsedTimer timer;
+        timer.start();
+        do
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        while (!m_view->IsPictureCurrent() && timer.elapsed() < 20000);
+        return m_view->grab().toImage();
+    }
 
     // The enabled state of each action of a menu, by text ("Focus On..." submenu included).
     static QAction* Find(QMenu& menu, const QString& text) {
@@ -107,7 +118,9 @@ TEST_F(KorvoViewTest, NoLinesWhileTheButtonIsDown) {
     EXPECT_NE(Pixel(Shown(), 200, 110), background);
 }
 
-TEST_F(KorvoViewTest, RepaintsDuringADragMatchTheWholeDrawing) {
+// While a node is dragged the picture leaves it out and it is drawn over the picture where it
+// is now: the whole drawing without lines, as long as it lies over no other node.
+TEST_F(KorvoViewTest, PictureDuringADragIsTheWholeDrawingWithoutLines) {
     std::vector<CSite*> sites;
     for (int i = 0; i < 12; ++i) {
         CSite* site = Visited("http://s" + std::to_string(i) + "/", 40 + 25 * i, 60 + 23 * (i % 5));
@@ -116,10 +129,11 @@ TEST_F(KorvoViewTest, RepaintsDuringADragMatchTheWholeDrawing) {
     }
     Word("SHARED", 150, 150, {sites[1], sites[2]});
     Word("OTHER", 90, 170, {sites[3], sites[7]});
+    Shown();
     Press(sites[4]->m_x + 5, sites[4]->m_y + 5);
-    Shown(); // the first picture of the drag, from which the nodes are indexed
     MoveTo(170, 160);
-    MoveTo(320, 330); // far from where it was indexed
+    MoveTo(320, 330);
+    Shown();
 
     const CDrawingObjects objects(m_frame->Settings());
     CMapRenderer renderer(Database(), m_frame->CategoryTree(), objects,
@@ -135,6 +149,10 @@ TEST_F(KorvoViewTest, RepaintsDuringADragMatchTheWholeDrawing) {
         EXPECT_EQ(part.copy(area), whole.copy(area)) << area.x() << "," << area.y();
     }
     Release(320, 330);
+    // Settled: the exact picture, lines and all.
+    CMapRenderer settled(Database(), m_frame->CategoryTree(), objects,
+                         m_frame->Settings().viewFlags);
+    EXPECT_EQ(Shown(), settled.RenderImage(CRect{0, 0, 400, 400}, QSize(400, 400)));
 }
 
 TEST_F(KorvoViewTest, BandDraggedUpwardsSelectsNothingAndDownwardsSelectsWhatIsInside) {
