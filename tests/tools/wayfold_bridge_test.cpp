@@ -327,6 +327,9 @@ TEST_F(BridgeTest, BadAndOversizedMessagesAreIgnoredAndTheNextOneIsTaken) {
 
     ASSERT_TRUE(WaitUntil([&] { return !wayfold.ListWindows("NETSCAPE").empty(); }));
     EXPECT_EQ(wayfold.ListWindows("NETSCAPE"), std::vector<uint32_t>{7});
+    // An echo service is a socket name: no path.
+    for (const char* service : {"../tarn2", "..", ""})
+        EXPECT_FALSE(wayfold.Poke("NETSCAPE", "WWW_RegisterURLEcho", QuoteDdeText(service)));
     EXPECT_NE(bridge.Errors().find("longer than"), std::string::npos) << bridge.Errors();
     EXPECT_NE(bridge.Errors().find("not a JSON object"), std::string::npos) << bridge.Errors();
 }

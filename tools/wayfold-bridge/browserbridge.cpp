@@ -30,6 +30,7 @@ constexpr uint32_t kWindowNotKnownYet = 0xFFFFFFFF;
 constexpr int kRegisterRetryMs = 2000;
 // How often the bridge looks whether Wayfold is still there, for the browser's status.
 constexpr int kStatusCheckMs = 1000;
+constexpr size_t kMaxServiceBytes = 255;
 // Wayfold keeps texts of up to 8,191 bytes.
 constexpr size_t kMaxTextBytes = 8191;
 
@@ -242,7 +243,9 @@ uint32_t CBrowserBridge::AnswerPoke(const std::string& topic, const std::string&
 }
 
 uint32_t CBrowserBridge::AddEchoService(const std::string& service) {
-    if (service.empty())
+    // The name becomes a socket path in the DDE directory: a plain name only.
+    if (service.empty() || service.size() > kMaxServiceBytes ||
+        service.find('/') != std::string::npos || service == "." || service == "..")
         return DDE_FNOTPROCESSED;
     if (std::none_of(m_echoServices.begin(), m_echoServices.end(),
                      [&](const std::string& s) { return SameName(s, service); }))
