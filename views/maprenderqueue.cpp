@@ -161,10 +161,26 @@ void CMapRenderQueue::WorkerLoop(CWorker* worker) {
                                        : RenderBand(request, view, worker->index, bands,
                                                     worker->labels, &job->cancel, job->sizes[band]);
         job->finished[band] = whole ? 1 : 0;
-        if (job->bandsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            QMetaObject::invokeMethod(
-                this, [this, job] { OnJobDone(job); }, Qt::QueuedConnection);
+        if (job->bandsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            // Handed over through the mutex, so that the window's thread sees every band's
+            // writes through a lock the sanitizers understand; the call carries no data.
+            {
+                std::lock_guard lock(m_mutex);
+                m_finished = job;
+            }
+            QMetaObject::invokeMethod(this, "TakeFinishedJob", Qt::QueuedConnection);
+        }
     }
+}
+
+void CMapRenderQueue::TakeFinishedJob() {
+    CJob* job = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        std::swap(job, m_finished);
+    }
+    if (job)
+        OnJobDone(job);
 }
 
 void CMapRenderQueue::OnJobDone(CJob* job) {

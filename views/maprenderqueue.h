@@ -77,6 +77,8 @@ private:
     struct CWorker;
 
     void StartWaiting();
+    // Called on the window's thread once a worker finished the last band of a job.
+    Q_INVOKABLE void TakeFinishedJob();
     void OnJobDone(CJob* job);
     void WorkerLoop(CWorker* worker);
 
@@ -85,6 +87,7 @@ private:
     std::condition_variable m_wake;
     std::uint64_t m_generation = 0; // guarded by m_mutex: the job the workers should draw
     CJob* m_current = nullptr;      // guarded by m_mutex
+    CJob* m_finished = nullptr;     // guarded by m_mutex: every band drawn, not yet taken
     bool m_quit = false;            // guarded by m_mutex
 
     std::unique_ptr<CJob> m_running; // window's thread
