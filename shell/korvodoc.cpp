@@ -7,6 +7,7 @@
 #include "model/sitedatabase.h"
 #include "model/sitefilterlist.h"
 #include "model/wordlist.h"
+#include "shell/defaultbrowser.h"
 #include "shell/sitelabeltext.h"
 
 #include <QDir>
@@ -25,7 +26,7 @@ std::string CurrentDirIfEmpty(std::string dir) {
 
 CKorvoDoc::CKorvoDoc(std::string currentDir, QObject* parent)
     : QObject(parent), m_title("Wayfold 2.0"),
-      m_settings(CurrentDirIfEmpty(std::move(currentDir))) {}
+      m_settings(CurrentDirIfEmpty(std::move(currentDir)), FindDefaultBrowserCommand()) {}
 
 CKorvoDoc::~CKorvoDoc() {
     CloseDataFiles();

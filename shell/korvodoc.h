@@ -27,7 +27,8 @@ class QSettings;
 class CKorvoDoc : public QObject {
     Q_OBJECT
 public:
-    // `currentDir` is the default of "Browser Path" and "Home" (the current directory when empty).
+    // `currentDir` is the default of "Home" (the current directory when empty); "Browser Path"
+    // defaults to the desktop's default browser (FindDefaultBrowserCommand).
     explicit CKorvoDoc(std::string currentDir = {}, QObject* parent = nullptr);
     // Closes the data files (each writes its own) when they are still open.
     ~CKorvoDoc() override;
