@@ -14,7 +14,6 @@
 #include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 #include "views/mapnavigator.h"
-#include "views/urllist.h"
 
 #include <QAction>
 #include <QMenu>
@@ -125,9 +124,6 @@ bool CDialogCommands::EditSiteProperties(CMainFrame& frame, CSite* site, QWidget
         site->m_url = dialog.Url();
     site->m_hidden = dialog.Hidden() ? 1 : 0;
     frame.Document()->NoteSiteChanged(site);
-    site->m_label = frame.Document()->SiteLabelText(*site, true);
-    if (CUrlList* logBook = frame.LogBook())
-        logBook->UpdateSiteImages(site);
     frame.Refresh();
     return true;
 }

@@ -1,0 +1,98 @@
+#include "views/siteorder.h"
+
+#include "model/site.h"
+#include "shell/settings.h"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <utility>
+
+namespace {
+
+unsigned char Folded(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view WithoutLeadingBlanks(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size() && IsBlank(text[start]))
+        ++start;
+    return text.substr(start);
+}
+
+int CompareTitles(const CSite& a, const CSite& b) {
+    return CompareWithoutCase(WithoutLeadingBlanks(a.m_title), WithoutLeadingBlanks(b.m_title));
+}
+
+int CompareUrls(const CSite& a, const CSite& b) {
+    const int folded = CompareWithoutCase(a.m_url, b.m_url);
+    return folded != 0 ? folded : a.m_url.compare(b.m_url);
+}
+
+// The first eight folded bytes of the title as a number that orders as the texts do; equal
+// numbers leave the decision to the full comparison.
+std::uint64_t TitleKey(const CSite& site) {
+    const std::string_view title = WithoutLeadingBlanks(site.m_title);
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        key = (key << 8) | (i < title.size() ? Folded(title[i]) : 0);
+    return key;
+}
+
+} // namespace
+
+int CompareWithoutCase(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const unsigned char ca = Folded(a[i]);
+        const unsigned char cb = Folded(b[i]);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+CSiteOrder::CSiteOrder(std::int32_t sortType) : m_sortType(sortType) {}
+
+bool CSiteOrder::operator()(const CSite* a, const CSite* b) const {
+    int order = 0;
+    switch (m_sortType) {
+    case kSortByUrl:
+        order = a->m_url.compare(b->m_url);
+        if (order == 0)
+            order = CompareTitles(*a, *b);
+        break;
+    case kSortByDate:
+        if (a->m_time != b->m_time)
+            return a->m_time > b->m_time;
+        [[fallthrough]];
+    default:
+        order = CompareTitles(*a, *b);
+        if (order == 0)
+            order = CompareUrls(*a, *b);
+        break;
+    }
+    return order != 0 ? order < 0 : std::less<const CSite*>()(a, b);
+}
+
+void CSiteOrder::Sort(std::vector<CSite*>& sites) const {
+    if (m_sortType == kSortByUrl || m_sortType == kSortByDate) {
+        std::sort(sites.begin(), sites.end(), *this);
+        return;
+    }
+    std::vector<std::pair<std::uint64_t, CSite*>> keyed;
+    keyed.reserve(sites.size());
+    for (CSite* site : sites)
+        keyed.emplace_back(TitleKey(*site), site);
+    std::sort(keyed.begin(), keyed.end(), [this](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : (*this)(a.second, b.second);
+    });
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        sites[i] = keyed[i].second;
+}
