@@ -15,6 +15,10 @@
 #include <set>
 
 namespace {
+constexpr std::int8_t kLinksUnknown = -1;
+constexpr std::int8_t kNoLinks = 0;
+constexpr std::int8_t kHasLinks = 1;
+
 // A damaged hierarchy may list a category under many parents, and following every listing can
 // multiply the rows without end (a chain whose categories each list the next two gives
 // Fibonacci many). At most two rows per category and this many more are listed.
@@ -80,12 +84,45 @@ void CLogBookModel::Build() {
     m_categoriesNode = m_top->children[0].node.get();
     m_sitesNode = m_top->children[1].node.get();
     m_sitesNode->made = true;
+    // Sorted when the view first asks for the rows under "SITES".
     m_sites.reserve(database->Sites().size());
     for (const auto& site : database->Sites())
         if (site)
             m_sites.push_back(site.get());
-    m_order.Sort(m_sites);
+    m_sitesSorted = false;
     endResetModel();
+}
+
+void CLogBookModel::SortSitesIfNotYet() const {
+    if (m_sitesSorted)
+        return;
+    SortRows();
+    m_sitesSorted = true;
+}
+
+// Puts the sites into m_order reading each site once (by its key first), and notes which ones
+// have links on the way.
+void CLogBookModel::SortRows() const {
+    struct CRow {
+        CSiteOrder::CKey key;
+        CSite* site;
+        std::int8_t links;
+    };
+    std::vector<CRow> rows;
+    rows.reserve(m_sites.size());
+    for (CSite* site : m_sites) {
+        const bool links = std::any_of(site->m_links.begin(), site->m_links.end(),
+                                       [](const auto& link) { return link != nullptr; });
+        rows.push_back({m_order.KeyOf(*site), site, links ? kHasLinks : kNoLinks});
+    }
+    std::sort(rows.begin(), rows.end(), [this](const CRow& a, const CRow& b) {
+        return a.key != b.key ? a.key < b.key : m_order(a.site, b.site);
+    });
+    m_siteLinks.resize(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        m_sites[i] = rows[i].site;
+        m_siteLinks[i] = rows[i].links;
+    }
 }
 
 // ---- the Qt model -------------------------------------------------------------------------
@@ -98,6 +135,8 @@ QModelIndex CLogBookModel::index(int row, int column, const QModelIndex& parent)
         return {};
     if (node != m_sitesNode)
         MakeChildren(node);
+    else
+        SortSitesIfNotYet();
     const std::size_t count = node == m_sitesNode ? m_sites.size() : node->children.size();
     if (static_cast<std::size_t>(row) >= count)
         return {};
@@ -119,8 +158,10 @@ int CLogBookModel::rowCount(const QModelIndex& parent) const {
     CNode* node = NodeOf(parent);
     if (node == nullptr)
         return 0;
-    if (node == m_sitesNode)
+    if (node == m_sitesNode) {
+        SortSitesIfNotYet();
         return static_cast<int>(m_sites.size());
+    }
     MakeChildren(node);
     return static_cast<int>(node->children.size());
 }
@@ -137,12 +178,16 @@ bool CLogBookModel::hasChildren(const QModelIndex& parent) const {
     const auto* holder = static_cast<const CNode*>(parent.internalPointer());
     const auto row = static_cast<std::size_t>(parent.row());
     if (holder == m_sitesNode) {
-        const CSite* site = m_sites[row];
-        const auto found = m_siteNodes.find(site);
-        if (found != m_siteNodes.end() && found->second->made)
-            return !found->second->children.empty();
-        return std::any_of(site->m_links.begin(), site->m_links.end(),
-                           [](const auto& link) { return link != nullptr; });
+        // Asked for every row the view lays out: the site is read once.
+        std::int8_t& links = m_siteLinks[row];
+        if (links == kLinksUnknown) {
+            const auto& all = m_sites[row]->m_links;
+            links = std::any_of(all.begin(), all.end(),
+                                [](const auto& link) { return link != nullptr; })
+                        ? kHasLinks
+                        : kNoLinks;
+        }
+        return links == kHasLinks;
     }
     const CNode* node = holder->children[row].node.get();
     if (node == nullptr)
@@ -212,13 +257,14 @@ Qt::ItemFlags CLogBookModel::flags(const QModelIndex& index) const {
         return Qt::ItemIsDropEnabled;
     Qt::ItemFlags flags =
         Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    // Asked for every row the view lays out: a row under "SITES" is answered without reading
+    // its site.
+    if (index.internalPointer() == m_sitesNode)
+        return flags;
     const CLogItem item = Item(index);
     if (item.kind == CLogItem::kCategory)
         flags |= Qt::ItemIsEditable;
-    // Links and sites in categories are leaves, and a visited site gains no links: the view
-    // skips looking for their children.
-    if (item.kind == CLogItem::kCategorySite || item.IsLink() ||
-        (item.kind == CLogItem::kSite && item.site->m_links.empty()))
+    if (item.kind == CLogItem::kCategorySite || item.IsLink())
         flags |= Qt::ItemNeverHasChildren;
     return flags;
 }
@@ -308,9 +354,11 @@ int CLogBookModel::RowOfSite(const CSite* site, int hint) const {
         m_sites[static_cast<std::size_t>(hint)] == site)
         return hint;
     // The list is in order unless the site changed and the notice is still on its way.
-    const auto placed = std::lower_bound(m_sites.begin(), m_sites.end(), site, m_order);
-    if (placed != m_sites.end() && *placed == site)
-        return static_cast<int>(placed - m_sites.begin());
+    if (m_sitesSorted) {
+        const auto placed = std::lower_bound(m_sites.begin(), m_sites.end(), site, m_order);
+        if (placed != m_sites.end() && *placed == site)
+            return static_cast<int>(placed - m_sites.begin());
+    }
     const auto found = std::find(m_sites.begin(), m_sites.end(), site);
     return found == m_sites.end() ? -1 : static_cast<int>(found - m_sites.begin());
 }
@@ -326,6 +374,7 @@ QModelIndex CLogBookModel::CategoriesRoot() const {
 QModelIndex CLogBookModel::IndexOfSite(const CSite* site) const {
     if (!m_built || site == nullptr)
         return {};
+    SortSitesIfNotYet();
     const int row = RowOfSite(site);
     return row < 0 ? QModelIndex() : createIndex(row, 0, m_sitesNode);
 }
@@ -371,6 +420,7 @@ std::vector<QModelIndex> CLogBookModel::IndexesShowing(const void* object) const
     std::vector<QModelIndex> found;
     if (!m_built || object == nullptr)
         return found;
+    SortSitesIfNotYet();
     for (std::size_t row = 0; row < m_sites.size(); ++row)
         if (m_sites[row] == object)
             found.push_back(createIndex(static_cast<int>(row), 0, m_sitesNode));
@@ -541,14 +591,17 @@ void CLogBookModel::FreeNode(std::unique_ptr<CNode> node) {
 // ---- following the document ---------------------------------------------------------------
 
 void CLogBookModel::OnSiteAdded(CSite* site) {
-    if (!m_built || site == nullptr)
+    if (!m_built || site == nullptr || RowOfSite(site) >= 0)
         return;
-    const auto place = std::lower_bound(m_sites.begin(), m_sites.end(), site, m_order);
-    if (place != m_sites.end() && *place == site)
-        return;
+    // Unsorted until the rows are asked for: a new site simply comes last.
+    const auto place = m_sitesSorted
+                           ? std::lower_bound(m_sites.begin(), m_sites.end(), site, m_order)
+                           : m_sites.end();
     const int row = static_cast<int>(place - m_sites.begin());
     beginInsertRows(SitesRoot(), row, row);
     m_sites.insert(place, site);
+    if (m_sitesSorted)
+        m_siteLinks.insert(m_siteLinks.begin() + row, kLinksUnknown);
     endInsertRows();
     // Links naming it now show as visited.
     emit DisplayChanged();
@@ -577,6 +630,11 @@ void CLogBookModel::RemoveEntries(CNode* node, const CSite* site) {
         beginRemoveRows(IndexOfNode(node), row, row);
         node->children.erase(node->children.begin() + row);
         endRemoveRows();
+        if (node->parent == m_sitesNode && m_sitesSorted) {
+            const int owner = RowOfSite(node->item.site, node->rowHint);
+            if (owner >= 0)
+                m_siteLinks[static_cast<std::size_t>(owner)] = kLinksUnknown;
+        }
     }
 }
 
@@ -587,6 +645,8 @@ void CLogBookModel::RemoveVisitedSite(const CSite* site) {
         return;
     beginRemoveRows(SitesRoot(), row, row);
     m_sites.erase(m_sites.begin() + row);
+    if (m_sitesSorted)
+        m_siteLinks.erase(m_siteLinks.begin() + row);
     endRemoveRows();
     m_siteNodes.erase(site);
 }
@@ -594,22 +654,25 @@ void CLogBookModel::RemoveVisitedSite(const CSite* site) {
 void CLogBookModel::OnSiteChanged(CSite* site) {
     if (!m_built || site == nullptr)
         return;
-    int row = -1;
-    const auto placed = std::lower_bound(m_sites.begin(), m_sites.end(), site, m_order);
-    if (placed != m_sites.end() && *placed == site) {
-        row = static_cast<int>(placed - m_sites.begin());
-    } else {
-        // Only a visited site can be under "SITES": links need no search of the whole list.
-        const CSiteDatabase* database = m_document.Database();
-        if (site->m_visited != 0 || (database && database->FindSite(site->m_url) == site))
-            row = RowOfSite(site);
-    }
+    // Rows not sorted yet take the change when they are.
+    const int row = m_sitesSorted ? RowOfChangedSite(site) : -1;
     if (row >= 0) {
         MoveSiteToItsPlace(row);
         const QModelIndex shown = IndexOfSite(site);
         emit dataChanged(shown, shown);
     }
     RelabelSite(site);
+}
+
+int CLogBookModel::RowOfChangedSite(const CSite* site) const {
+    const auto placed = std::lower_bound(m_sites.begin(), m_sites.end(), site, m_order);
+    if (placed != m_sites.end() && *placed == site)
+        return static_cast<int>(placed - m_sites.begin());
+    // Only a visited site can be under "SITES": a link needs no search of the whole list.
+    const CSiteDatabase* database = m_document.Database();
+    if (site->m_visited != 0 || (database && database->FindSite(site->m_url) == site))
+        return RowOfSite(site);
+    return -1;
 }
 
 void CLogBookModel::MoveSiteToItsPlace(int row) {
@@ -624,6 +687,8 @@ void CLogBookModel::MoveSiteToItsPlace(int row) {
         const int target = static_cast<int>(to - m_sites.begin());
         beginMoveRows(SitesRoot(), row, row, SitesRoot(), target);
         std::rotate(to, at, at + 1);
+        std::rotate(m_siteLinks.begin() + target, m_siteLinks.begin() + row,
+                    m_siteLinks.begin() + row + 1);
         endMoveRows();
         return;
     }
@@ -631,6 +696,8 @@ void CLogBookModel::MoveSiteToItsPlace(int row) {
     const int target = static_cast<int>(to - m_sites.begin()) - 1;
     beginMoveRows(SitesRoot(), row, row, SitesRoot(), target + 1);
     std::rotate(at, at + 1, to);
+    std::rotate(m_siteLinks.begin() + row, m_siteLinks.begin() + row + 1,
+                m_siteLinks.begin() + target + 1);
     endMoveRows();
 }
 
@@ -792,11 +859,13 @@ void CLogBookModel::OnViewsUpdated() {
 }
 
 void CLogBookModel::SortSites() {
+    if (!m_sitesSorted)
+        return;
     const QModelIndex sitesRoot = SitesRoot();
     emit layoutAboutToBeChanged({QPersistentModelIndex(sitesRoot)},
                                 QAbstractItemModel::VerticalSortHint);
     const std::vector<CSite*> before = m_sites;
-    m_order.Sort(m_sites);
+    SortRows();
     const QModelIndexList persistent = persistentIndexList();
     for (const QModelIndex& index : persistent) {
         if (index.internalPointer() != m_sitesNode)

@@ -115,6 +115,8 @@ private:
     void RemoveRowsShowing(const CSite* site);
     void RemoveVisitedSite(const CSite* site);
     void RelabelSite(const CSite* site);
+    // The row of a site whose sort key may have changed, or -1.
+    int RowOfChangedSite(const CSite* site) const;
     void MoveSiteToItsPlace(int row);
     // Children of `node` not listed yet that the view was told have no children (of
     // `category` only, unless null) are listed, so that the view learns they can be expanded.
@@ -125,6 +127,8 @@ private:
     void ResortListedNodes(bool relabel);
     void ResortNodes(const std::vector<CNode*>& nodes);
     void SortSites();
+    void SortSitesIfNotYet() const;
+    void SortRows() const;
     template <class Visit> void ForEachListedNode(Visit&& visit) const;
     void FreeNode(std::unique_ptr<CNode> node);
     int CategoryNodeBudget() const;
@@ -136,8 +140,11 @@ private:
     std::unique_ptr<CNode> m_top;
     CNode* m_categoriesNode = nullptr;
     CNode* m_sitesNode = nullptr;
-    // The visited sites under "SITES", in m_order.
-    std::vector<CSite*> m_sites;
+    // The visited sites under "SITES", in m_order once the view asked for them; and whether
+    // each has links (-1 not known yet).
+    mutable std::vector<CSite*> m_sites;
+    mutable bool m_sitesSorted = false;
+    mutable std::vector<std::int8_t> m_siteLinks;
     CSiteOrder m_order;
     std::int32_t m_viewFlags = 0;
     // Visited sites whose links were asked for.

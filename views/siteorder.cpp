@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <string>
-#include <utility>
 
 namespace {
 
@@ -35,13 +33,15 @@ int CompareUrls(const CSite& a, const CSite& b) {
     return folded != 0 ? folded : a.m_url.compare(b.m_url);
 }
 
-// The first eight folded bytes of the title as a number that orders as the texts do; equal
-// numbers leave the decision to the full comparison.
-std::uint64_t TitleKey(const CSite& site) {
-    const std::string_view title = WithoutLeadingBlanks(site.m_title);
+// Eight bytes of the text from `start` on, folded when asked, as a number that orders as the
+// texts do (a shorter text is padded with zero bytes).
+std::uint64_t Prefix(std::string_view text, std::size_t start, bool fold) {
     std::uint64_t key = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        key = (key << 8) | (i < title.size() ? Folded(title[i]) : 0);
+    for (std::size_t i = start; i < start + 8; ++i) {
+        const unsigned char byte =
+            i < text.size() ? (fold ? Folded(text[i]) : static_cast<unsigned char>(text[i])) : 0;
+        key = (key << 8) | byte;
+    }
     return key;
 }
 
@@ -81,18 +81,16 @@ bool CSiteOrder::operator()(const CSite* a, const CSite* b) const {
     return order != 0 ? order < 0 : std::less<const CSite*>()(a, b);
 }
 
-void CSiteOrder::Sort(std::vector<CSite*>& sites) const {
-    if (m_sortType == kSortByUrl || m_sortType == kSortByDate) {
-        std::sort(sites.begin(), sites.end(), *this);
-        return;
+CSiteOrder::CKey CSiteOrder::KeyOf(const CSite& site) const {
+    const std::string_view title = WithoutLeadingBlanks(site.m_title);
+    switch (m_sortType) {
+    case kSortByUrl:
+        return {Prefix(site.m_url, 0, false), Prefix(site.m_url, 8, false)};
+    case kSortByDate:
+        // Newest first: the time turned around, then the title.
+        return {0xFFFFFFFFull - (static_cast<std::uint32_t>(site.m_time) ^ 0x80000000u),
+                Prefix(title, 0, true)};
+    default:
+        return {Prefix(title, 0, true), Prefix(title, 8, true)};
     }
-    std::vector<std::pair<std::uint64_t, CSite*>> keyed;
-    keyed.reserve(sites.size());
-    for (CSite* site : sites)
-        keyed.emplace_back(TitleKey(*site), site);
-    std::sort(keyed.begin(), keyed.end(), [this](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : (*this)(a.second, b.second);
-    });
-    for (std::size_t i = 0; i < keyed.size(); ++i)
-        sites[i] = keyed[i].second;
 }
