@@ -591,12 +591,14 @@ void CLogBookModel::FreeNode(std::unique_ptr<CNode> node) {
 // ---- following the document ---------------------------------------------------------------
 
 void CLogBookModel::OnSiteAdded(CSite* site) {
-    if (!m_built || site == nullptr || RowOfSite(site) >= 0)
+    if (!m_built || site == nullptr)
         return;
     // Unsorted until the rows are asked for: a new site simply comes last.
     const auto place = m_sitesSorted
                            ? std::lower_bound(m_sites.begin(), m_sites.end(), site, m_order)
                            : m_sites.end();
+    if (place != m_sites.end() && *place == site)
+        return;
     const int row = static_cast<int>(place - m_sites.begin());
     beginInsertRows(SitesRoot(), row, row);
     m_sites.insert(place, site);
