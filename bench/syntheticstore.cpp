@@ -56,8 +56,15 @@ std::string CSyntheticStore::VocabularyWord(int rank) {
 CSyntheticStore::CSyntheticStore(const CStoreShape& shape, const std::string& fileName)
     : m_shape(shape), m_database(std::make_unique<CSiteDatabase>()),
       m_categories(std::make_unique<CCategoryTree>()) {
-    if (!fileName.empty())
+    if (!fileName.empty()) {
         m_database->Open(fileName);
+        // The hierarchy is written beside it, as cats.wfx.
+        const std::size_t folder = fileName.find_last_of('/');
+        m_categories->Open(
+            (folder == std::string::npos ? std::string() : fileName.substr(0, folder + 1)) +
+                "cats.wfx",
+            *m_database);
+    }
     m_zipfCdf.resize(static_cast<std::size_t>(shape.vocabulary));
     double sum = 0.0;
     for (int k = 0; k < shape.vocabulary; ++k) {

@@ -31,7 +31,8 @@ struct CStoreShape {
 class CSyntheticStore {
 public:
     // With a file name the database is opened on it first (it must not exist yet), so that
-    // Save() writes it there; it also saves when destroyed.
+    // Save() writes it there; it also saves when destroyed, and the hierarchy is written as
+    // cats.wfx in the same folder.
     explicit CSyntheticStore(const CStoreShape& shape, const std::string& fileName = {});
     ~CSyntheticStore();
     CSyntheticStore(const CSyntheticStore&) = delete;

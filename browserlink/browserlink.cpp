@@ -5,6 +5,8 @@
 #include "browserlink/servedverbs.h"
 #include "model/errorreport.h"
 
+#include <QObject>
+
 #include <algorithm>
 
 const std::array<const char*, kDdeTopicCount> kDdeTopicNames = {
@@ -82,6 +84,32 @@ DdeValue TextOrMissing(const std::string& text) {
     return text.empty() ? DdeValue{} : DdeValue{text};
 }
 
+using VerbDone = std::function<void(bool connected, const std::string& reply)>;
+
+// Adapters from what a verb brought back to what its caller wants to hear.
+VerbDone ReportConnected(std::function<void(bool)> done) {
+    return [done = std::move(done)](bool connected, const std::string&) {
+        if (done)
+            done(connected);
+    };
+}
+
+VerbDone ReportNothing(std::function<void()> done) {
+    return [done = std::move(done)](bool, const std::string&) {
+        if (done)
+            done();
+    };
+}
+
+// The first value of the reply decoded with `replyFormat` (its default when nothing came).
+template <typename T> VerbDone ReportFirst(std::string replyFormat, std::function<void(T)> done) {
+    return [replyFormat = std::move(replyFormat),
+            done = std::move(done)](bool, const std::string& reply) {
+        if (done)
+            done(ValueOr<T>(ParseDdeReplyBytes(reply, replyFormat), 0, T{}));
+    };
+}
+
 } // namespace
 
 bool InitializeBrowserDde() {
@@ -123,7 +151,9 @@ void ShowDdeError() {
 }
 
 CBrowserLink::CBrowserLink(const std::string& browserService, CBrowserLinkOwner* owner)
-    : m_owner(owner), m_browserServiceName(browserService) {
+    : m_owner(owner), m_browserServiceName(browserService),
+      m_connectTimeoutMs(kDdeConnectTimeoutMs), m_timeoutMs(kBrowserLinkTimeoutMs),
+      m_laterContext(std::make_unique<QObject>()) {
     m_ownServiceName = "TARN" + std::to_string(++g_linkInstanceCounter);
     AllBrowserLinks().push_back(this);
     CreateTopicHandles();
@@ -135,6 +165,8 @@ CBrowserLink::CBrowserLink(const std::string& browserService, CBrowserLinkOwner*
 }
 
 CBrowserLink::~CBrowserLink() {
+    m_laterContext.reset();
+    m_verbs.clear();
     while (!m_conversations.empty())
         Close(m_conversations.front());
     AllBrowserLinks().remove(this);
@@ -145,30 +177,62 @@ CBrowserLink::~CBrowserLink() {
         FreeTopicHandles();
 }
 
-CDdeConversation* CBrowserLink::OpenVerbConversation(int topic) {
-    if (topic < 0 || topic >= kDdeTopicCount)
-        return nullptr;
-    const HCONV conv = DdeConnect(g_ddeInstance, m_browserService, g_topicHandles[topic], nullptr);
-    if (!conv)
-        return nullptr;
-    auto* conversation = new CDdeConversation(m_owner, conv);
+void CBrowserLink::SetTimeouts(uint32_t connectMs, uint32_t transactionMs) {
+    m_connectTimeoutMs = connectMs;
+    m_timeoutMs = transactionMs;
+}
+
+void CBrowserLink::Later(std::function<void()> call) {
+    QMetaObject::invokeMethod(m_laterContext.get(), std::move(call), Qt::QueuedConnection);
+}
+
+void CBrowserLink::OpenVerbConversation(int topic, Done<CDdeConversation*> done) {
+    if (topic < 0 || topic >= kDdeTopicCount) {
+        Later([done] { done(nullptr); });
+        return;
+    }
+    auto opened = std::make_shared<HCONV>();
+    *opened =
+        DdeConnectAsync(g_ddeInstance, m_browserService, g_topicHandles[topic], m_connectTimeoutMs,
+                        [this, opened, done](const DdeAsyncResult& result) {
+                            CDdeConversation* conversation = FindDdeConversation(*opened);
+                            if (result.error == DMLERR_NO_ERROR) {
+                                done(conversation);
+                                return;
+                            }
+                            m_silent = m_silent || result.timedOut;
+                            if (conversation)
+                                Close(conversation);
+                            done(nullptr);
+                        });
+    if (!*opened) {
+        Later([done] { done(nullptr); });
+        return;
+    }
+    auto* conversation = new CDdeConversation(m_owner, *opened);
     m_conversations.push_back(conversation);
-    return conversation;
 }
 
-HDDEDATA CBrowserLink::Request(CDdeConversation* conversation, HSZ item) {
-    const HDDEDATA data =
-        DdeClientTransaction(nullptr, 0, conversation->Conversation(), item, CF_TEXT, XTYP_REQUEST,
-                             kBrowserLinkTimeoutMs, nullptr);
+void CBrowserLink::Transact(CDdeConversation* conversation, HSZ item, uint32_t type,
+                            Done<HDDEDATA> done) {
+    const bool started =
+        conversation &&
+        DdeClientTransactionAsync(nullptr, 0, conversation->Conversation(), item, CF_TEXT, type,
+                                  m_timeoutMs, [this, done](const DdeAsyncResult& result) {
+                                      m_silent = m_silent || result.timedOut;
+                                      done(result.data);
+                                  });
     DdeFreeStringHandle(g_ddeInstance, item);
-    return data;
+    if (!started)
+        Later([done] { done(HDDEDATA{}); });
 }
 
-HDDEDATA CBrowserLink::Poke(CDdeConversation* conversation, HSZ item) {
-    const HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation->Conversation(), item,
-                                               CF_TEXT, XTYP_POKE, kBrowserLinkTimeoutMs, nullptr);
-    DdeFreeStringHandle(g_ddeInstance, item);
-    return data;
+void CBrowserLink::Request(CDdeConversation* conversation, HSZ item, Done<HDDEDATA> done) {
+    Transact(conversation, item, XTYP_REQUEST, std::move(done));
+}
+
+void CBrowserLink::Poke(CDdeConversation* conversation, HSZ item, Done<HDDEDATA> done) {
+    Transact(conversation, item, XTYP_POKE, std::move(done));
 }
 
 void CBrowserLink::Close(CDdeConversation* conversation) {
@@ -211,130 +275,162 @@ void CBrowserLink::ForgetConversation(CDdeConversation* conversation) {
     m_conversations.remove(conversation);
 }
 
-bool CBrowserLink::SendVerb(int topic, uint32_t type, const std::string& format,
-                            const std::vector<DdeValue>& values, std::string* reply) {
-    CDdeConversation* conversation = OpenVerbConversation(topic);
-    if (!conversation)
-        return false;
-    const HSZ item = BuildItemString(format, values);
-    const HDDEDATA data =
-        type == XTYP_REQUEST ? Request(conversation, item) : Poke(conversation, item);
-    if (reply)
-        *reply = DdeGetDataBytes(data);
-    if (DdeIsDataHandle(data))
-        DdeFreeDataHandle(data);
-    Close(conversation);
-    return true;
+void CBrowserLink::SendVerb(int topic, uint32_t type, const std::string& format,
+                            const std::vector<DdeValue>& values, VerbDone done) {
+    m_verbs.push_back({topic, type, BuildDdeItemText(format, values), std::move(done)});
+    if (m_verbs.size() == 1)
+        StartFirstVerb();
 }
 
-std::vector<DdeValue> CBrowserLink::RequestValues(int topic, const std::string& format,
-                                                  const std::vector<DdeValue>& values,
-                                                  const std::string& replyFormat) {
-    std::string reply;
-    SendVerb(topic, XTYP_REQUEST, format, values, &reply);
-    return ParseDdeReplyBytes(reply, replyFormat);
+void CBrowserLink::StartFirstVerb() {
+    if (m_silent) {
+        Later([this] { FinishFirstVerb(false, {}); });
+        return;
+    }
+    OpenVerbConversation(m_verbs.front().topic, [this](CDdeConversation* conversation) {
+        if (!conversation) {
+            FinishFirstVerb(false, {});
+            return;
+        }
+        const CVerb& verb = m_verbs.front();
+        const HSZ item =
+            verb.item.empty() ? HSZ{} : DdeCreateStringHandle(g_ddeInstance, verb.item, CP_WINANSI);
+        Transact(conversation, item, verb.type, [this, conversation](HDDEDATA data) {
+            const std::string reply = DdeGetDataBytes(data);
+            if (DdeIsDataHandle(data))
+                DdeFreeDataHandle(data);
+            Close(conversation);
+            FinishFirstVerb(true, reply);
+        });
+    });
 }
 
-bool CBrowserLink::Version() {
-    return SendVerb(kTopicVersion, XTYP_REQUEST, "CS", {std::string("WWW_Version")}, nullptr);
+void CBrowserLink::FinishFirstVerb(bool connected, const std::string& reply) {
+    const VerbDone done = std::move(m_verbs.front().done);
+    m_verbs.pop_front();
+    if (!m_verbs.empty())
+        StartFirstVerb();
+    // Last: the caller may destroy the link.
+    if (done)
+        done(connected, reply);
 }
 
-bool CBrowserLink::RegisterUrlEcho() {
-    return SendVerb(kTopicRegisterURLEcho, XTYP_POKE, "QCS", {m_ownServiceName}, nullptr);
+void CBrowserLink::Version(Done<bool> done) {
+    SendVerb(kTopicVersion, XTYP_REQUEST, "CS", {std::string("WWW_Version")},
+             ReportConnected(std::move(done)));
 }
 
-bool CBrowserLink::UnRegisterUrlEcho() {
-    return SendVerb(kTopicUnRegisterURLEcho, XTYP_POKE, "QCS", {m_ownServiceName}, nullptr);
+void CBrowserLink::RegisterUrlEcho(Done<bool> done) {
+    SendVerb(kTopicRegisterURLEcho, XTYP_POKE, "QCS", {m_ownServiceName},
+             ReportConnected(std::move(done)));
 }
 
-std::vector<uint32_t> CBrowserLink::ListWindows() {
-    std::string reply;
-    SendVerb(kTopicListWindows, XTYP_REQUEST, "CS", {std::string("WWW_ListWindows")}, &reply);
-    return DecodeWindowList(reply);
+void CBrowserLink::UnRegisterUrlEcho(Done<bool> done) {
+    SendVerb(kTopicUnRegisterURLEcho, XTYP_POKE, "QCS", {m_ownServiceName},
+             ReportConnected(std::move(done)));
 }
 
-std::string CBrowserLink::GetWindowInfo(uint32_t windowId) {
-    const auto values = RequestValues(kTopicGetWindowInfo, "DW", {windowId}, "QCS,QCS");
-    return ReplacePercent20(ValueOr<std::string>(values, 0, {}));
+void CBrowserLink::ListWindows(Done<std::vector<uint32_t>> done) {
+    SendVerb(kTopicListWindows, XTYP_REQUEST, "CS", {std::string("WWW_ListWindows")},
+             [done](bool, const std::string& reply) {
+                 if (done)
+                     done(DecodeWindowList(reply));
+             });
+}
+
+void CBrowserLink::GetWindowInfo(uint32_t windowId, Done<std::string> done) {
+    SendVerb(kTopicGetWindowInfo, XTYP_REQUEST, "DW", {windowId},
+             ReportFirst<std::string>("QCS,QCS", [done](const std::string& url) {
+                 if (done)
+                     done(ReplacePercent20(url));
+             }));
 }
 
 void CBrowserLink::OpenUrl(const std::string& url, const std::string& file, uint32_t windowId,
                            uint32_t flags, const std::string& formData, const std::string& mimeType,
-                           const std::string& progressServer) {
-    std::string reply;
+                           const std::string& progressServer, std::function<void()> done) {
     SendVerb(kTopicOpenURL, XTYP_REQUEST, "QCS,QCS,DW,DW,QCS,QCS,CS",
              {url, TextOrMissing(file), windowId, flags, TextOrMissing(formData),
               TextOrMissing(mimeType), TextOrMissing(progressServer)},
-             &reply);
+             ReportNothing(std::move(done)));
 }
 
-uint32_t CBrowserLink::Activate(uint32_t windowId, uint32_t flags) {
-    return ValueOr<uint32_t>(RequestValues(kTopicActivate, "DW,DW", {windowId, flags}, "DW"), 0, 0);
+void CBrowserLink::Activate(uint32_t windowId, uint32_t flags, Done<uint32_t> done) {
+    SendVerb(kTopicActivate, XTYP_REQUEST, "DW,DW", {windowId, flags},
+             ReportFirst<uint32_t>("DW", std::move(done)));
 }
 
-void CBrowserLink::CancelProgress(uint32_t transactionId) {
-    SendVerb(kTopicCancelProgress, XTYP_POKE, "DW", {transactionId}, nullptr);
+void CBrowserLink::CancelProgress(uint32_t transactionId, std::function<void()> done) {
+    SendVerb(kTopicCancelProgress, XTYP_POKE, "DW", {transactionId},
+             ReportNothing(std::move(done)));
 }
 
-void CBrowserLink::Exit() {
-    SendVerb(kTopicExit, XTYP_POKE, "CS", {std::string("WWW_Exit")}, nullptr);
+void CBrowserLink::Exit(std::function<void()> done) {
+    SendVerb(kTopicExit, XTYP_POKE, "CS", {std::string("WWW_Exit")},
+             ReportNothing(std::move(done)));
 }
 
-std::string CBrowserLink::ParseAnchor(const std::string& main, const std::string& relative) {
-    return ValueOr<std::string>(
-        RequestValues(kTopicParseAnchor, "QCS,QCS", {main, relative}, "QCS"), 0, {});
+void CBrowserLink::ParseAnchor(const std::string& main, const std::string& relative,
+                               Done<std::string> done) {
+    SendVerb(kTopicParseAnchor, XTYP_REQUEST, "QCS,QCS", {main, relative},
+             ReportFirst<std::string>("QCS", std::move(done)));
 }
 
-std::string CBrowserLink::QueryUrlFile(const std::string& file) {
-    return ValueOr<std::string>(RequestValues(kTopicQueryURLFile, "QCS", {file}, "QCS"), 0, {});
+void CBrowserLink::QueryUrlFile(const std::string& file, Done<std::string> done) {
+    SendVerb(kTopicQueryURLFile, XTYP_REQUEST, "QCS", {file},
+             ReportFirst<std::string>("QCS", std::move(done)));
 }
 
-bool CBrowserLink::RegisterProtocol(const std::string& server, const std::string& protocol) {
-    return ValueOr<bool>(RequestValues(kTopicRegisterProtocol, "QCS,QCS", {server, protocol}, "BL"),
-                         0, false);
+void CBrowserLink::RegisterProtocol(const std::string& server, const std::string& protocol,
+                                    Done<bool> done) {
+    SendVerb(kTopicRegisterProtocol, XTYP_REQUEST, "QCS,QCS", {server, protocol},
+             ReportFirst<bool>("BL", std::move(done)));
 }
 
-bool CBrowserLink::RegisterViewer(const std::string& server, const std::string& mimeType,
-                                  uint32_t flags) {
-    return ValueOr<bool>(
-        RequestValues(kTopicRegisterViewer, "QCS,QCS,DW", {server, mimeType, flags}, "BL"), 0,
-        false);
+void CBrowserLink::RegisterViewer(const std::string& server, const std::string& mimeType,
+                                  uint32_t flags, Done<bool> done) {
+    SendVerb(kTopicRegisterViewer, XTYP_REQUEST, "QCS,QCS,DW", {server, mimeType, flags},
+             ReportFirst<bool>("BL", std::move(done)));
 }
 
-uint32_t CBrowserLink::RegisterWindowChange(const std::string& server, uint32_t windowId) {
-    return ValueOr<uint32_t>(
-        RequestValues(kTopicRegisterWindowChange, "QCS,DW", {server, windowId}, "DW"), 0, 0);
+void CBrowserLink::RegisterWindowChange(const std::string& server, uint32_t windowId,
+                                        Done<uint32_t> done) {
+    SendVerb(kTopicRegisterWindowChange, XTYP_REQUEST, "QCS,DW", {server, windowId},
+             ReportFirst<uint32_t>("DW", std::move(done)));
 }
 
-uint32_t CBrowserLink::ShowFile(const std::string& file, const std::string& mimeType,
-                                uint32_t windowId, const std::string& url) {
-    return ValueOr<uint32_t>(
-        RequestValues(kTopicShowFile, "QCS,QCS,DW,QCS", {file, mimeType, windowId, url}, "DW"), 0,
-        0);
+void CBrowserLink::ShowFile(const std::string& file, const std::string& mimeType, uint32_t windowId,
+                            const std::string& url, Done<uint32_t> done) {
+    SendVerb(kTopicShowFile, XTYP_REQUEST, "QCS,QCS,DW,QCS", {file, mimeType, windowId, url},
+             ReportFirst<uint32_t>("DW", std::move(done)));
 }
 
-bool CBrowserLink::UnRegisterProtocol(const std::string& server, const std::string& protocol) {
-    return ValueOr<bool>(
-        RequestValues(kTopicUnRegisterProtocol, "QCS,QCS", {server, protocol}, "BL"), 0, false);
+void CBrowserLink::UnRegisterProtocol(const std::string& server, const std::string& protocol,
+                                      Done<bool> done) {
+    SendVerb(kTopicUnRegisterProtocol, XTYP_REQUEST, "QCS,QCS", {server, protocol},
+             ReportFirst<bool>("BL", std::move(done)));
 }
 
-bool CBrowserLink::UnRegisterViewer(const std::string& server, const std::string& mimeType) {
-    return ValueOr<bool>(RequestValues(kTopicUnRegisterViewer, "QCS,QCS", {server, mimeType}, "BL"),
-                         0, false);
+void CBrowserLink::UnRegisterViewer(const std::string& server, const std::string& mimeType,
+                                    Done<bool> done) {
+    SendVerb(kTopicUnRegisterViewer, XTYP_REQUEST, "QCS,QCS", {server, mimeType},
+             ReportFirst<bool>("BL", std::move(done)));
 }
 
-bool CBrowserLink::UnRegisterWindowChange(const std::string& server, uint32_t windowId) {
-    return ValueOr<bool>(
-        RequestValues(kTopicUnRegisterWindowChange, "QCS,DW", {server, windowId}, "BL"), 0, false);
+void CBrowserLink::UnRegisterWindowChange(const std::string& server, uint32_t windowId,
+                                          Done<bool> done) {
+    SendVerb(kTopicUnRegisterWindowChange, XTYP_REQUEST, "QCS,DW", {server, windowId},
+             ReportFirst<bool>("BL", std::move(done)));
 }
 
 void CBrowserLink::WindowChange(uint32_t windowId, uint32_t flags, uint32_t x, uint32_t y,
-                                uint32_t width, uint32_t height) {
+                                uint32_t width, uint32_t height, std::function<void()> done) {
     std::vector<DdeValue> values = {windowId,   flags,      DdeValue{},
                                     DdeValue{}, DdeValue{}, DdeValue{}};
     if (flags & 1)
         values = {windowId, flags, x, y, width, height};
-    SendVerb(kTopicWindowChange, XTYP_POKE, "DW,DW,DW,DW,DW,DW", values, nullptr);
+    SendVerb(kTopicWindowChange, XTYP_POKE, "DW,DW,DW,DW,DW,DW", values,
+             ReportNothing(std::move(done)));
 }
 
 CBrowserLink* FindBrowserLinkByServiceName(const std::string& name) {

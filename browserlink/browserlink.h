@@ -5,10 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <list>
+#include <memory>
 #include <string>
 #include <vector>
 
+class QObject;
 class CBrowserLink;
 class CBrowserLinkOwner;
 class CDdeConversation;
@@ -74,8 +78,18 @@ void ShowDdeError();
 // One browser DDE service ("NSShell", "NETSCAPE", "IEXPLORE" or "OPERA") and the program's own
 // service for it, "TARN" + the link instance counter: the client side of every verb sent to
 // that browser and the server side that browser talks to.
+//
+// Verbs sent to the browser never wait: each returns at once and its `done` (which may be
+// empty) runs later from the event loop with the result, never from inside the call that asked.
+// A link sends one verb at a time, on a conversation of its own: a verb asked while another
+// waits for its answer is deferred until that one is over. A browser that let a verb's time run
+// out (it accepted the connection, or the conversation, and then said nothing) counts as silent:
+// the verbs asked of it fail at once, without connecting, until AskAgain(). Destroying the link
+// abandons the verb that waits and those deferred; their `done` never runs.
 class CBrowserLink {
 public:
+    template <typename T> using Done = std::function<void(T)>;
+
     // Registers the own service name; DDE errors are shown, construction goes on.
     CBrowserLink(const std::string& browserService, CBrowserLinkOwner* owner);
     // Closes the open conversations and unregisters the own service name; sends nothing.
@@ -88,11 +102,21 @@ public:
     CBrowserLinkOwner* Owner() const { return m_owner; }
     const std::list<CDdeConversation*>& Conversations() const { return m_conversations; }
 
-    // Client plumbing. A null result means the browser did not answer.
-    CDdeConversation* OpenVerbConversation(int topic);
-    // Request and poke free the item handle; the data handle returned belongs to the caller.
-    HDDEDATA Request(CDdeConversation* conversation, HSZ item);
-    HDDEDATA Poke(CDdeConversation* conversation, HSZ item);
+    // True while a verb is on its way or deferred.
+    bool IsBusy() const { return !m_verbs.empty(); }
+    bool IsSilent() const { return m_silent; }
+    // The next verb connects again (the poll calls it once per round).
+    void AskAgain() { m_silent = false; }
+    // Time-outs of connecting and of a transaction, in milliseconds (tests shorten them).
+    void SetTimeouts(uint32_t connectMs, uint32_t transactionMs);
+
+    // Client plumbing; `done` runs later from the event loop. The conversation is null when
+    // the browser did not answer.
+    void OpenVerbConversation(int topic, Done<CDdeConversation*> done);
+    // Request and poke free the item handle; the data handle (null on failure) belongs to `done`.
+    void Request(CDdeConversation* conversation, HSZ item, Done<HDDEDATA> done);
+    void Poke(CDdeConversation* conversation, HSZ item, Done<HDDEDATA> done);
+    // Ends the conversation, abandoning a transaction that waits on it.
     void Close(CDdeConversation* conversation);
     // Null when the encoded item is empty.
     HSZ BuildItemString(const std::string& format, const std::vector<DdeValue>& values);
@@ -108,42 +132,54 @@ public:
 
     // Verbs sent to the browser (each opens and closes one conversation).
     // True when the browser answered the connection.
-    bool Version();
-    bool RegisterUrlEcho();
-    bool UnRegisterUrlEcho();
+    void Version(Done<bool> done);
+    void RegisterUrlEcho(Done<bool> done = {});
+    void UnRegisterUrlEcho(Done<bool> done = {});
     // The browser's window ids (the terminating 0 not included); empty when nothing came back.
-    std::vector<uint32_t> ListWindows();
+    void ListWindows(Done<std::vector<uint32_t>> done);
     // The window's URL with every "%20" turned into a space; empty when nothing came back.
-    std::string GetWindowInfo(uint32_t windowId);
+    void GetWindowInfo(uint32_t windowId, Done<std::string> done);
     // Empty texts other than the URL are sent as missing fields; the reply is dropped.
     void OpenUrl(const std::string& url, const std::string& file, uint32_t windowId, uint32_t flags,
                  const std::string& formData, const std::string& mimeType,
-                 const std::string& progressServer);
-    uint32_t Activate(uint32_t windowId, uint32_t flags);
-    void CancelProgress(uint32_t transactionId);
-    void Exit();
-    std::string ParseAnchor(const std::string& main, const std::string& relative);
-    std::string QueryUrlFile(const std::string& file);
-    bool RegisterProtocol(const std::string& server, const std::string& protocol);
-    bool RegisterViewer(const std::string& server, const std::string& mimeType, uint32_t flags);
-    uint32_t RegisterWindowChange(const std::string& server, uint32_t windowId);
-    uint32_t ShowFile(const std::string& file, const std::string& mimeType, uint32_t windowId,
-                      const std::string& url);
-    bool UnRegisterProtocol(const std::string& server, const std::string& protocol);
-    bool UnRegisterViewer(const std::string& server, const std::string& mimeType);
-    bool UnRegisterWindowChange(const std::string& server, uint32_t windowId);
+                 const std::string& progressServer, std::function<void()> done = {});
+    void Activate(uint32_t windowId, uint32_t flags, Done<uint32_t> done);
+    void CancelProgress(uint32_t transactionId, std::function<void()> done = {});
+    void Exit(std::function<void()> done = {});
+    void ParseAnchor(const std::string& main, const std::string& relative, Done<std::string> done);
+    void QueryUrlFile(const std::string& file, Done<std::string> done);
+    void RegisterProtocol(const std::string& server, const std::string& protocol, Done<bool> done);
+    void RegisterViewer(const std::string& server, const std::string& mimeType, uint32_t flags,
+                        Done<bool> done);
+    void RegisterWindowChange(const std::string& server, uint32_t windowId, Done<uint32_t> done);
+    void ShowFile(const std::string& file, const std::string& mimeType, uint32_t windowId,
+                  const std::string& url, Done<uint32_t> done);
+    void UnRegisterProtocol(const std::string& server, const std::string& protocol,
+                            Done<bool> done);
+    void UnRegisterViewer(const std::string& server, const std::string& mimeType, Done<bool> done);
+    void UnRegisterWindowChange(const std::string& server, uint32_t windowId, Done<bool> done);
     // x, y, width and height are sent only when bit 0 of flags is set.
     void WindowChange(uint32_t windowId, uint32_t flags, uint32_t x, uint32_t y, uint32_t width,
-                      uint32_t height);
+                      uint32_t height, std::function<void()> done = {});
 
 private:
-    // One client verb: connects, sends the item, reads the reply bytes when `reply` is given.
-    // Returns false when the conversation could not be opened.
-    bool SendVerb(int topic, uint32_t type, const std::string& format,
-                  const std::vector<DdeValue>& values, std::string* reply);
-    std::vector<DdeValue> RequestValues(int topic, const std::string& format,
-                                        const std::vector<DdeValue>& values,
-                                        const std::string& replyFormat);
+    // What a verb brought back: whether the conversation could be opened, and the reply bytes.
+    using VerbDone = std::function<void(bool connected, const std::string& reply)>;
+    struct CVerb {
+        int topic;
+        uint32_t type;
+        std::string item;
+        VerbDone done;
+    };
+
+    // One client verb: connects, sends the item, reads the reply bytes, closes.
+    void SendVerb(int topic, uint32_t type, const std::string& format,
+                  const std::vector<DdeValue>& values, VerbDone done);
+    void StartFirstVerb();
+    void FinishFirstVerb(bool connected, const std::string& reply);
+    void Transact(CDdeConversation* conversation, HSZ item, uint32_t type, Done<HDDEDATA> done);
+    // Runs `call` from the event loop unless the link is gone by then.
+    void Later(std::function<void()> call);
 
     CBrowserLinkOwner* m_owner; // not owned
     std::string m_ownServiceName;
@@ -151,6 +187,11 @@ private:
     HSZ m_ownService;
     HSZ m_browserService;
     std::list<CDdeConversation*> m_conversations;
+    std::deque<CVerb> m_verbs; // the first one is on its way
+    bool m_silent = false;
+    uint32_t m_connectTimeoutMs;
+    uint32_t m_timeoutMs;
+    std::unique_ptr<QObject> m_laterContext; // posted calls die with the link
 };
 
 // Server-side look-ups used by the callback.

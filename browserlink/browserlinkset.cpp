@@ -27,54 +27,114 @@ CBrowserLinkSet::~CBrowserLinkSet() {
 
 void CBrowserLinkSet::PollBrowsers() {
     for (EBrowserLinkIndex which : kPollOrder)
-        PollOne(which);
+        if (!m_polling[which])
+            PollOne(which);
 }
 
 void CBrowserLinkSet::PollOne(EBrowserLinkIndex which) {
+    m_polling[which] = true;
     CBrowserLink& link = *m_links[which];
-    if (m_registered[which]) {
-        if (which == kLinkOpera && m_owner && m_owner->IsActiveMode())
-            ScanOperaWindows();
-        if (!link.Version())
+    link.AskAgain();
+    if (!m_registered[which]) {
+        link.Version([this, which](bool answered) {
+            if (answered)
+                Register(which);
+            else
+                m_polling[which] = false;
+        });
+        return;
+    }
+    if (which == kLinkOpera && m_owner && m_owner->IsActiveMode())
+        ScanOperaWindows([this, which] { CheckStillAnswers(which); });
+    else
+        CheckStillAnswers(which);
+}
+
+void CBrowserLinkSet::CheckStillAnswers(EBrowserLinkIndex which) {
+    m_links[which]->Version([this, which](bool answered) {
+        if (!answered)
             m_registered[which] = false;
-        return;
-    }
-    if (!link.Version())
-        return;
-    link.RegisterUrlEcho();
-    m_registered[which] = true;
-    if (which == kLinkNetscape)
-        DebugLog("Detected Netscape");
-    else if (which == kLinkOpera)
-        DebugLog("Detected Opera");
+        m_polling[which] = false;
+    });
 }
 
-void CBrowserLinkSet::ScanOperaWindows() {
-    CBrowserLink& opera = *m_links[kLinkOpera];
-    for (uint32_t id : opera.ListWindows()) {
-        const std::string url = opera.GetWindowInfo(id);
-        if (!url.empty() && m_owner && m_owner->IsNewUrl(url) && !IsImageUrl(url))
-            m_owner->StartAddUrl(url);
-    }
+void CBrowserLinkSet::Register(EBrowserLinkIndex which) {
+    // A browser that rejects the registration is not noticed: it counts as registered while
+    // it answers WWW_Version.
+    m_links[which]->RegisterUrlEcho([this, which](bool) {
+        m_registered[which] = true;
+        m_polling[which] = false;
+        if (which == kLinkNetscape)
+            DebugLog("Detected Netscape");
+        else if (which == kLinkOpera)
+            DebugLog("Detected Opera");
+    });
 }
 
-int CBrowserLinkSet::CaptureCurrentPages(const std::function<void(const std::string&)>& take) {
-    int taken = 0;
-    auto consider = [&](const std::string& url) {
-        if (url.empty() || IsImageUrl(url) || !m_owner || !m_owner->IsNewUrl(url))
-            return;
-        take(url);
-        ++taken;
-    };
-    for (int i = 0; i < kBrowserLinkCount; ++i) {
-        CBrowserLink& link = *m_links[i];
-        if (i == 0) {
-            for (uint32_t id = 0; id < kDirectlyAskedWindows; ++id)
-                consider(link.GetWindowInfo(id));
-            continue;
-        }
-        for (uint32_t id : link.ListWindows())
-            consider(link.GetWindowInfo(id));
+void CBrowserLinkSet::ScanOperaWindows(std::function<void()> then) {
+    m_links[kLinkOpera]->ListWindows([this, then](std::vector<uint32_t> ids) {
+        const auto take = [this](const std::string& url) {
+            if (!url.empty() && m_owner && m_owner->IsActiveMode() && m_owner->IsNewUrl(url) &&
+                !IsImageUrl(url))
+                m_owner->StartAddUrl(url);
+        };
+        AskWindows(kLinkOpera, std::move(ids), 0, take, then);
+    });
+}
+
+void CBrowserLinkSet::AskWindows(EBrowserLinkIndex which, std::vector<uint32_t> ids, size_t next,
+                                 std::function<void(const std::string&)> take,
+                                 std::function<void()> then) {
+    if (next >= ids.size()) {
+        then();
+        return;
     }
-    return taken;
+    const uint32_t id = ids[next];
+    m_links[which]->GetWindowInfo(
+        id, [this, which, ids = std::move(ids), next, take, then](const std::string& url) mutable {
+            take(url);
+            AskWindows(which, std::move(ids), next + 1, std::move(take), std::move(then));
+        });
+}
+
+bool CBrowserLinkSet::CaptureCurrentPages(std::function<void(const std::string&)> take,
+                                          std::function<void(int)> done) {
+    if (m_capture)
+        return false;
+    m_capture = std::make_unique<CCapture>();
+    m_capture->take = std::move(take);
+    m_capture->done = std::move(done);
+    for (int i = 0; i < kBrowserLinkCount; ++i)
+        CaptureFrom(static_cast<EBrowserLinkIndex>(i));
+    return true;
+}
+
+void CBrowserLinkSet::CaptureFrom(EBrowserLinkIndex which) {
+    const auto consider = [this](const std::string& url) { ConsiderCaptured(url); };
+    const auto linkDone = [this] { CaptureLinkDone(); };
+    if (which == kLinkNSShell) {
+        std::vector<uint32_t> ids(kDirectlyAskedWindows);
+        for (uint32_t id = 0; id < kDirectlyAskedWindows; ++id)
+            ids[id] = id;
+        AskWindows(which, std::move(ids), 0, consider, linkDone);
+        return;
+    }
+    m_links[which]->ListWindows([this, which, consider, linkDone](std::vector<uint32_t> ids) {
+        AskWindows(which, std::move(ids), 0, consider, linkDone);
+    });
+}
+
+void CBrowserLinkSet::ConsiderCaptured(const std::string& url) {
+    if (url.empty() || IsImageUrl(url) || !m_owner || !m_owner->IsNewUrl(url))
+        return;
+    ++m_capture->taken;
+    m_capture->take(url);
+}
+
+void CBrowserLinkSet::CaptureLinkDone() {
+    if (--m_capture->linksLeft > 0)
+        return;
+    const std::unique_ptr<CCapture> capture = std::move(m_capture);
+    if (capture->done)
+        capture->done(capture->taken);
 }

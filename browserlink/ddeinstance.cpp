@@ -5,9 +5,11 @@
 #include "browserlink/ddesocket.h"
 
 #include <QSocketNotifier>
+#include <QTimerEvent>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <poll.h>
 #include <set>
@@ -77,11 +79,17 @@ struct CDdeInstance::Conversation {
     bool server = false;
     bool connected = false;
     bool peerClosed = false;
-    std::unique_ptr<CDdeSocket> socket; // null once a client conversation has ended
-    QSocketNotifier* readNotifier = nullptr;
+    std::unique_ptr<CDdeSocket> socket;      // null once a client conversation has ended
+    QSocketNotifier* readNotifier = nullptr; // server side; client side while asked asynchronously
     QSocketNotifier* writeNotifier = nullptr;
     HSZ service;
     HSZ topic;
+    // An asynchronous client call: what it waits for, its deadline timer and who hears of it.
+    Awaiting awaiting = Awaiting::Nothing;
+    uint32_t awaitedType = 0;
+    HSZ awaitedItem;
+    int timerId = 0;
+    PFNASYNCDONE done;
 };
 
 CDdeInstance::CDdeInstance(uint32_t id, PFNCALLBACK callback, std::string directory)
@@ -321,6 +329,8 @@ void CDdeInstance::EndConversation(uint32_t conv, bool tellCallback) {
             notifier->deleteLater();
         }
     }
+    if (conversation->timerId != 0)
+        killTimer(conversation->timerId);
     conversation->socket.reset();
     if (tellCallback && conversation->server && conversation->connected)
         Call(XTYP_DISCONNECT, 0, conv, {}, {}, {});
@@ -422,14 +432,14 @@ CDdeInstance::WaitResult CDdeInstance::WaitForFrame(uint32_t conv,
     }
 }
 
-HCONV CDdeInstance::Connect(HSZ service, HSZ topic) {
+uint32_t CDdeInstance::StartConnect(HSZ service, HSZ topic) {
     const std::string name = DdeQueryString(m_id, service);
     std::unique_ptr<CDdeSocket> socket;
     if (!name.empty())
         socket.reset(CDdeSocket::ConnectTo(DdeSocketPath(m_directory, name)));
     if (!socket) {
         m_lastError = DMLERR_NO_CONV_ESTABLISHED;
-        return {};
+        return 0;
     }
     DdeFrame hello;
     hello.kind = DdeFrameKind::Connect;
@@ -441,17 +451,28 @@ HCONV CDdeInstance::Connect(HSZ service, HSZ topic) {
     auto conversation = std::make_unique<Conversation>();
     conversation->socket = std::move(socket);
     m_conversations[id] = std::move(conversation);
+    return id;
+}
+
+bool CDdeInstance::TakeConnectAnswer(uint32_t conv, WaitResult waited, const DdeFrame& answer) {
+    if (waited != WaitResult::Frame || answer.kind != DdeFrameKind::Connected || !answer.accepted) {
+        EndConversation(conv, false);
+        m_lastError = DMLERR_NO_CONV_ESTABLISHED;
+        return false;
+    }
+    m_conversations.at(conv)->connected = true;
+    return true;
+}
+
+HCONV CDdeInstance::Connect(HSZ service, HSZ topic) {
+    const uint32_t id = StartConnect(service, topic);
+    if (id == 0)
+        return {};
     DdeFrame answer;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kDdeConnectTimeoutMs);
-    if (WaitForFrame(id, deadline, answer) != WaitResult::Frame ||
-        answer.kind != DdeFrameKind::Connected || !answer.accepted) {
-        EndConversation(id, false);
-        m_lastError = DMLERR_NO_CONV_ESTABLISHED;
-        return {};
-    }
-    m_conversations.at(id)->connected = true;
-    return HCONV{id};
+    const WaitResult waited = WaitForFrame(id, deadline, answer);
+    return TakeConnectAnswer(id, waited, answer) ? HCONV{id} : HCONV{};
 }
 
 bool CDdeInstance::Disconnect(HCONV conv) {
@@ -461,23 +482,25 @@ bool CDdeInstance::Disconnect(HCONV conv) {
     return true;
 }
 
-HDDEDATA CDdeInstance::Transaction(const void* data, uint32_t length, HCONV conv, HSZ item,
-                                   uint32_t format, uint32_t type, uint32_t timeoutMs,
-                                   uint32_t* result) {
-    if (result)
-        *result = 0;
+bool CDdeInstance::SendQuestion(const void* data, uint32_t length, HCONV conv, HSZ item,
+                                uint32_t format, uint32_t type) {
     auto it = m_conversations.find(conv.id);
     if (it == m_conversations.end() || it->second->server) {
         m_lastError = DMLERR_INVALIDPARAMETER;
-        return {};
+        return false;
     }
-    if (!it->second->socket || !it->second->connected) {
+    Conversation& conversation = *it->second;
+    if (!conversation.socket || !conversation.connected) {
         m_lastError = DMLERR_NO_CONV_ESTABLISHED;
-        return {};
+        return false;
+    }
+    if (conversation.awaiting != Awaiting::Nothing) {
+        m_lastError = DMLERR_REENTRANCY;
+        return false;
     }
     if (type != XTYP_REQUEST && type != XTYP_POKE) {
         m_lastError = DMLERR_INVALIDPARAMETER;
-        return {};
+        return false;
     }
     DdeFrame question;
     question.kind = type == XTYP_REQUEST ? DdeFrameKind::Request : DdeFrameKind::Poke;
@@ -485,39 +508,182 @@ HDDEDATA CDdeInstance::Transaction(const void* data, uint32_t length, HCONV conv
     question.item = DdeQueryString(m_id, item);
     if (type == XTYP_POKE && data && length > 0)
         question.data.assign(static_cast<const char*>(data), length);
-    if (!it->second->socket->QueueFrame(question)) {
+    if (!conversation.socket->QueueFrame(question)) {
         m_lastError = DMLERR_MEMORY_ERROR;
-        return {};
+        return false;
     }
-    it->second->socket->Flush();
-    DdeFrame answer;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    const WaitResult waited = WaitForFrame(conv.id, deadline, answer);
+    conversation.socket->Flush();
+    return true;
+}
+
+DdeAsyncResult CDdeInstance::TakeAnswer(uint32_t conv, uint32_t type, HSZ item, WaitResult waited,
+                                        const DdeFrame& answer) {
+    DdeAsyncResult result;
     const DdeFrameKind expected = type == XTYP_REQUEST ? DdeFrameKind::Data : DdeFrameKind::Ack;
     if (waited != WaitResult::Frame || answer.kind != expected) {
         // The conversation cannot be trusted any more: a late answer would be taken for the
         // answer to the next question.
-        it = m_conversations.find(conv.id);
+        auto it = m_conversations.find(conv);
         if (it != m_conversations.end())
-            it->second->socket.reset();
-        if (waited == WaitResult::TimedOut)
-            m_lastError = type == XTYP_REQUEST ? DMLERR_DATAACKTIMEOUT : DMLERR_POKEACKTIMEOUT;
+            DropClientSocket(*it->second);
+        result.timedOut = waited == WaitResult::TimedOut;
+        if (result.timedOut)
+            result.error = type == XTYP_REQUEST ? DMLERR_DATAACKTIMEOUT : DMLERR_POKEACKTIMEOUT;
         else
-            m_lastError = DMLERR_SERVER_DIED;
-        return {};
-    }
-    if (type == XTYP_POKE) {
-        if (result)
-            *result = answer.flags;
+            result.error = DMLERR_SERVER_DIED;
+    } else if (type == XTYP_POKE) {
+        result.flags = answer.flags;
         if (answer.flags & DDE_FACK)
-            return HDDEDATA{kDdeTrue};
-        m_lastError = (answer.flags & DDE_FBUSY) ? DMLERR_BUSY : DMLERR_NOTPROCESSED;
-        return {};
+            result.data = HDDEDATA{kDdeTrue};
+        else
+            result.error = (answer.flags & DDE_FBUSY) ? DMLERR_BUSY : DMLERR_NOTPROCESSED;
+    } else if (!answer.present) {
+        result.error = DMLERR_NOTPROCESSED;
+    } else {
+        result.data =
+            DdeCreateDataHandle(m_id, answer.data.data(), static_cast<uint32_t>(answer.data.size()),
+                                0, item, answer.format, 0);
     }
-    if (!answer.present) {
-        m_lastError = DMLERR_NOTPROCESSED;
+    if (result.error != DMLERR_NO_ERROR)
+        m_lastError = result.error;
+    return result;
+}
+
+HDDEDATA CDdeInstance::Transaction(const void* data, uint32_t length, HCONV conv, HSZ item,
+                                   uint32_t format, uint32_t type, uint32_t timeoutMs,
+                                   uint32_t* result) {
+    if (result)
+        *result = 0;
+    if (!SendQuestion(data, length, conv, item, format, type))
         return {};
+    DdeFrame answer;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const WaitResult waited = WaitForFrame(conv.id, deadline, answer);
+    const DdeAsyncResult outcome = TakeAnswer(conv.id, type, item, waited, answer);
+    if (result)
+        *result = outcome.flags;
+    return outcome.data;
+}
+
+HCONV CDdeInstance::ConnectAsync(HSZ service, HSZ topic, uint32_t timeoutMs, PFNASYNCDONE done) {
+    const uint32_t id = StartConnect(service, topic);
+    if (id == 0)
+        return {};
+    Await(id, Awaiting::Connected, 0, HSZ{}, timeoutMs, std::move(done));
+    return HCONV{id};
+}
+
+bool CDdeInstance::TransactionAsync(const void* data, uint32_t length, HCONV conv, HSZ item,
+                                    uint32_t format, uint32_t type, uint32_t timeoutMs,
+                                    PFNASYNCDONE done) {
+    if (!SendQuestion(data, length, conv, item, format, type))
+        return false;
+    Await(conv.id, Awaiting::Answer, type, item, timeoutMs, std::move(done));
+    return true;
+}
+
+void CDdeInstance::Await(uint32_t conv, Awaiting what, uint32_t type, HSZ item, uint32_t timeoutMs,
+                         PFNASYNCDONE done) {
+    Conversation& conversation = *m_conversations.at(conv);
+    conversation.awaiting = what;
+    conversation.awaitedType = type;
+    conversation.awaitedItem = item;
+    conversation.done = std::move(done);
+    conversation.timerId =
+        startTimer(static_cast<int>(std::min<uint32_t>(std::max<uint32_t>(timeoutMs, 1), INT_MAX)));
+    if (!conversation.readNotifier) {
+        const int fd = conversation.socket->Fd();
+        conversation.readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        conversation.writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+        connect(conversation.readNotifier, &QSocketNotifier::activated, this,
+                [this, conv] { ReadClient(conv); });
+        connect(conversation.writeNotifier, &QSocketNotifier::activated, this,
+                [this, conv] { FlushClient(conv); });
     }
-    return DdeCreateDataHandle(m_id, answer.data.data(), static_cast<uint32_t>(answer.data.size()),
-                               0, item, answer.format, 0);
+    conversation.writeNotifier->setEnabled(conversation.socket->PendingOutput() > 0);
+    // An answer read during an earlier wait is already buffered: the socket will not say so.
+    if (conversation.socket->HasBufferedInput())
+        QMetaObject::invokeMethod(
+            this, [this, conv] { ReadClient(conv); }, Qt::QueuedConnection);
+}
+
+void CDdeInstance::ReadClient(uint32_t conv) {
+    auto it = m_conversations.find(conv);
+    if (it == m_conversations.end() || it->second->server || !it->second->socket)
+        return;
+    Conversation& conversation = *it->second;
+    const bool open = conversation.socket->ReadAvailable();
+    DdeFrame frame;
+    const DdeFrameStatus status = conversation.socket->NextFrame(frame);
+    if (conversation.awaiting == Awaiting::Nothing) {
+        // Nothing was asked: a frame now is out of order, and a peer that closed is gone.
+        if (!open || status != DdeFrameStatus::NeedMore)
+            DropClientSocket(conversation);
+        return;
+    }
+    if (status == DdeFrameStatus::NeedMore && open)
+        return;
+    FinishAwait(conv, status == DdeFrameStatus::Complete ? WaitResult::Frame : WaitResult::Closed,
+                frame);
+}
+
+void CDdeInstance::FlushClient(uint32_t conv) {
+    auto it = m_conversations.find(conv);
+    if (it == m_conversations.end() || !it->second->socket)
+        return;
+    Conversation& conversation = *it->second;
+    if (conversation.socket->Flush()) {
+        conversation.writeNotifier->setEnabled(conversation.socket->PendingOutput() > 0);
+        return;
+    }
+    if (conversation.awaiting != Awaiting::Nothing)
+        FinishAwait(conv, WaitResult::Closed, DdeFrame{});
+    else
+        DropClientSocket(conversation);
+}
+
+void CDdeInstance::FinishAwait(uint32_t conv, WaitResult waited, const DdeFrame& frame) {
+    Conversation& conversation = *m_conversations.at(conv);
+    const Awaiting what = conversation.awaiting;
+    const uint32_t type = conversation.awaitedType;
+    const HSZ item = conversation.awaitedItem;
+    PFNASYNCDONE done = std::move(conversation.done);
+    conversation.done = nullptr;
+    conversation.awaiting = Awaiting::Nothing;
+    if (conversation.timerId != 0)
+        killTimer(conversation.timerId);
+    conversation.timerId = 0;
+    DdeAsyncResult result;
+    if (what == Awaiting::Connected) {
+        if (!TakeConnectAnswer(conv, waited, frame)) {
+            result.error = DMLERR_NO_CONV_ESTABLISHED;
+            result.timedOut = waited == WaitResult::TimedOut;
+        }
+    } else {
+        result = TakeAnswer(conv, type, item, waited, frame);
+    }
+    // Last: the caller may end the conversation, or the instance.
+    if (done)
+        done(result);
+}
+
+void CDdeInstance::timerEvent(QTimerEvent* event) {
+    for (const auto& [id, conversation] : m_conversations) {
+        if (conversation->timerId == event->timerId()) {
+            FinishAwait(id, WaitResult::TimedOut, DdeFrame{});
+            return;
+        }
+    }
+    killTimer(event->timerId());
+}
+
+void CDdeInstance::DropClientSocket(Conversation& conversation) {
+    for (QSocketNotifier** notifier : {&conversation.readNotifier, &conversation.writeNotifier}) {
+        if (*notifier) {
+            (*notifier)->setEnabled(false);
+            (*notifier)->deleteLater();
+            *notifier = nullptr;
+        }
+    }
+    conversation.socket.reset();
 }

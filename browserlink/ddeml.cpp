@@ -143,6 +143,20 @@ HDDEDATA DdeClientTransaction(const void* data, uint32_t length, HCONV conv, HSZ
     return owner->Transaction(data, length, conv, item, format, type, timeoutMs, result);
 }
 
+HCONV DdeConnectAsync(uint32_t instance, HSZ service, HSZ topic, uint32_t timeoutMs,
+                      PFNASYNCDONE done) {
+    CDdeInstance* owner = FindInstance(instance);
+    return owner ? owner->ConnectAsync(service, topic, timeoutMs, std::move(done)) : HCONV{};
+}
+
+bool DdeClientTransactionAsync(const void* data, uint32_t length, HCONV conv, HSZ item,
+                               uint32_t format, uint32_t type, uint32_t timeoutMs,
+                               PFNASYNCDONE done) {
+    CDdeInstance* owner = InstanceOf(conv);
+    return owner && owner->TransactionAsync(data, length, conv, item, format, type, timeoutMs,
+                                            std::move(done));
+}
+
 HDDEDATA DdeCreateDataHandle(uint32_t instance, const void* source, uint32_t length,
                              uint32_t offset, HSZ item, uint32_t format, uint32_t) {
     // Ids below this never name data, so that kDdeTrue and small acknowledgement flags

@@ -7,8 +7,10 @@
 // The local DDE substitute: the operations of the DDE management library over Unix-domain
 // sockets. A registered service listens on <socket directory>/<service in lower case>; one
 // connection is one conversation. Every call belongs on the user-interface thread; server
-// conversations are served from the Qt event loop, and also while this thread waits for a
-// reply of its own, so two programs that ask each other at once do not deadlock.
+// conversations are served from the Qt event loop. A client either waits (DdeConnect,
+// DdeClientTransaction: server conversations are still served meanwhile, so two programs that
+// ask each other at once do not deadlock) or goes on at once and hears of the result from the
+// event loop (DdeConnectAsync, DdeClientTransactionAsync), which is what a window must use.
 
 // Handles are process-wide numbers; 0 is the null handle.
 struct HSZ {
@@ -82,7 +84,8 @@ using PFNCALLBACK =
 // directory is refused (the reason goes to standard error).
 uint32_t DdeInitialize(uint32_t* instance, PFNCALLBACK callback, uint32_t commands,
                        uint32_t reserved);
-// Ends every conversation, removes the instance's service sockets. False for an unknown id.
+// Ends every conversation (asynchronous calls that wait are abandoned: their `done` never
+// runs) and removes the instance's service sockets. False for an unknown id.
 bool DdeUninitialize(uint32_t instance);
 
 // String handles are shared by all instances and compare without regard to case: creating a
@@ -106,10 +109,40 @@ HCONV DdeConnect(uint32_t instance, HSZ service, HSZ topic, const void* context)
 // Closes the conversation; the partner's callback sees XTYP_DISCONNECT.
 bool DdeDisconnect(HCONV conv);
 
+// What became of an asynchronous connect or transaction. `error` is what DdeGetLastError would
+// give (DMLERR_NO_ERROR on success); `timedOut` tells a partner that let the time run out from
+// one that refused or broke the conversation. For a transaction, `data` and `flags` are what
+// DdeClientTransaction would return and put in *result.
+struct DdeAsyncResult {
+    uint32_t error = DMLERR_NO_ERROR;
+    bool timedOut = false;
+    HDDEDATA data;
+    uint32_t flags = 0;
+};
+using PFNASYNCDONE = std::function<void(const DdeAsyncResult& result)>;
+
+// Starts opening a conversation and returns its handle at once; `done` runs later from the
+// event loop: DMLERR_NO_ERROR once the server accepted, else DMLERR_NO_CONV_ESTABLISHED (refused,
+// closed, or no answer within timeoutMs) and the conversation is gone. Null, without `done`
+// ever running, when nobody listens on the service's socket (or the instance is unknown).
+// DdeDisconnect before `done` ran abandons the attempt and `done` never runs.
+HCONV DdeConnectAsync(uint32_t instance, HSZ service, HSZ topic, uint32_t timeoutMs,
+                      PFNASYNCDONE done);
+// Starts an XTYP_REQUEST or XTYP_POKE on a conversation and returns true at once; `done` runs
+// later from the event loop with the outcome DdeClientTransaction would have had (a time-out
+// or a broken answer ends the conversation alike; the reply's data handle belongs to `done`'s
+// caller). False, without `done` ever running, when it cannot start: the conversation is
+// unknown or over (DMLERR_NO_CONV_ESTABLISHED), still waits for an answer of its own
+// (DMLERR_REENTRANCY), or the type is neither. DdeDisconnect abandons a transaction that waits.
+bool DdeClientTransactionAsync(const void* data, uint32_t length, HCONV conv, HSZ item,
+                               uint32_t format, uint32_t type, uint32_t timeoutMs,
+                               PFNASYNCDONE done);
+
 // A synchronous XTYP_REQUEST (data unused; returns the reply's data handle, owned by the
 // caller) or XTYP_POKE (sends the data; returns a non-null handle of no data when the server
 // acknowledged with DDE_FACK, and the flags in *result). Null on failure: the time-out gives
-// DMLERR_DATAACKTIMEOUT (request) or DMLERR_POKEACKTIMEOUT (poke) and ends the conversation.
+// DMLERR_DATAACKTIMEOUT (request) or DMLERR_POKEACKTIMEOUT (poke) and ends the conversation;
+// DMLERR_REENTRANCY while an asynchronous transaction of the conversation waits.
 HDDEDATA DdeClientTransaction(const void* data, uint32_t length, HCONV conv, HSZ item,
                               uint32_t format, uint32_t type, uint32_t timeoutMs, uint32_t* result);
 

@@ -26,6 +26,8 @@ public:
     // cannot starve the others. Returns false when the peer has closed or the socket failed.
     bool ReadAvailable();
 
+    // True when bytes read earlier still wait in the input buffer.
+    bool HasBufferedInput() const { return m_inputUsed < m_input.size(); }
     // Takes the next whole frame out of the input buffer.
     DdeFrameStatus NextFrame(DdeFrame& frame);
 

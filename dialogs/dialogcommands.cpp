@@ -124,7 +124,7 @@ bool CDialogCommands::EditSiteProperties(CMainFrame& frame, CSite* site, QWidget
         site->m_url = dialog.Url();
     site->m_hidden = dialog.Hidden() ? 1 : 0;
     frame.Document()->NoteSiteChanged(site);
-    frame.Refresh();
+    frame.Document()->UpdateAllViews();
     return true;
 }
 

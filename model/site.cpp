@@ -60,6 +60,10 @@ std::string CSite::TimeText() const {
     return ClassicTimeText(static_cast<std::time_t>(m_time));
 }
 
+std::string CSite::TimeTextOf(std::int32_t time) {
+    return ClassicTimeText(static_cast<std::time_t>(time));
+}
+
 const std::string& CSiteUrlKey::Of(const CSite* site) {
     return site->m_url;
 }

@@ -46,6 +46,8 @@ public:
     // m_time as "%c" of the classic C locale (the date line of the label), made when asked:
     // two million link sites need not each keep their own copy.
     std::string TimeText() const;
+    // The same text for any time (seconds since 1970); safe on any thread.
+    static std::string TimeTextOf(std::int32_t time);
 
     // upper-case text -> entry (visited sites only), in text order; the key is the entry's
     // m_text

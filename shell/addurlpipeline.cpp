@@ -162,7 +162,6 @@ void CAddUrlPipeline::StartAddUrl(const std::string& url) {
                      [postBox](std::string doneUrl, std::optional<std::string> page) {
                          postBox->Post(std::move(doneUrl), std::move(page));
                      });
-    m_frame.Refresh();
 }
 
 void CAddUrlPipeline::OnAddUrlDone(std::string url, std::optional<std::string> page) {
@@ -221,7 +220,8 @@ void CAddUrlPipeline::HandleResult(const CResult& result) {
     m_frame.SetStatusText("Idle");
     if (!m_frame.IsActiveMode())
         m_frame.ResetCaptureButton();
-    m_frame.Refresh();
+    // The store told the views what it gained; the log book's order follows here.
+    m_frame.Document()->UpdateAllViews();
 }
 
 void CAddUrlPipeline::StoreAndPlacePage(const std::string& url, const std::string& page) {

@@ -87,6 +87,7 @@ void CBrowserWatch::ResetCaptureButton() {
 }
 
 void CBrowserWatch::CapturePages() {
+    // A click while the browsers are still being asked is dropped: that capture goes on.
     m_links->CaptureCurrentPages([this](const std::string& url) {
         if (m_captureButton)
             m_captureButton->SetBusy(true);

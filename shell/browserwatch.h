@@ -15,14 +15,18 @@ class QTimer;
 
 // The main frame's part of following the browsers: the DDE instance, the four browser links
 // and their poll on timer 1, the "&Active Mode" command and the passive-mode capture button.
+// Nothing here waits for a browser: polls and captures go on from the event loop as the
+// browsers answer, and a tick of timer 1 skips the links whose poll still waits.
 // The main frame creates it, calls Start() once its settings and data are loaded, Stop() when
 // it closes, and destroys it after its data objects.
 class CBrowserWatch : public QObject, public CBrowserLinkOwner {
 public:
     // Initialises DDE ("DDE could not initialize" on failure; the links are made all the same
-    // and stay silent), creates the links NSShell, NETSCAPE, IEXPLORE, OPERA and polls once.
+    // and stay silent), creates the links NSShell, NETSCAPE, IEXPLORE, OPERA and starts the
+    // first poll.
     explicit CBrowserWatch(CMainFrame& frame);
-    // Destroys the links without unregistering the URL echoes, then ends the DDE instance.
+    // Destroys the links without unregistering the URL echoes (abandoning the verbs that still
+    // wait for a browser), then ends the DDE instance.
     ~CBrowserWatch() override;
 
     // Adds "&Active Mode" to the Options menu and the toolbar, starts timer 1 (500 ms) and,

@@ -97,7 +97,7 @@ void CKorvoDoc::HideLinks(CSite* site) {
     for (const auto& link : site->m_links) {
         if (link) {
             SetHidden(*link, true);
-            NoteSiteChanged(link.get());
+            NoteSiteChanged(link.get(), site);
         }
     }
 }
@@ -108,7 +108,7 @@ void CKorvoDoc::ShowLinks(CSite* site) {
     for (const auto& link : site->m_links) {
         if (link) {
             SetHidden(*link, false);
-            NoteSiteChanged(link.get());
+            NoteSiteChanged(link.get(), site);
         }
     }
 }
@@ -164,9 +164,9 @@ void CKorvoDoc::NoteSiteRemoved(CSite* site) {
     emit SiteRemoved(site);
 }
 
-void CKorvoDoc::NoteSiteChanged(CSite* site) {
+void CKorvoDoc::NoteSiteChanged(CSite* site, CSite* owner) {
     MarkModified();
-    emit SiteChanged(site);
+    emit SiteChanged(site, owner);
 }
 
 void CKorvoDoc::NoteWordChanged(CWordEntry* word) {

@@ -76,8 +76,9 @@ public:
     void NoteSiteAboutToBeRemoved(CSite* site);
     void NoteSiteRemoved(CSite* site);
     // The texts, hidden flag, selection, position or categories of one visited site or link
-    // node changed (a visited site's own link nodes are not included).
-    void NoteSiteChanged(CSite* site);
+    // node changed (a visited site's own link nodes are not included). For a link node, give
+    // the visited site that owns it when it is known: finding it costs a walk of the store.
+    void NoteSiteChanged(CSite* site, CSite* owner = nullptr);
     // The position or selection of one word changed.
     void NoteWordChanged(CWordEntry* word);
     // The site was put into the category (its m_categories already name it).
@@ -105,7 +106,8 @@ signals:
     void SiteAdded(CSite* site);
     void SiteAboutToBeRemoved(CSite* site);
     void SiteRemoved(CSite* site);
-    void SiteChanged(CSite* site);
+    // `owner`: the visited site of a link node, when the one who changed it knew it; else null.
+    void SiteChanged(CSite* site, CSite* owner);
     void WordChanged(CWordEntry* word);
     void SiteFiled(CCategory* category, CSite* site);
     void CategoriesChanged();

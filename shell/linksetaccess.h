@@ -15,7 +15,8 @@ public:
 
     bool IsRegistered(EBrowserLinkIndex which) const override;
     // WWW_OpenURL with the URL, no file, form data or MIME type, window 0xFFFFFFFF (any
-    // window), flags 0, and the link's own service name as the progress server.
+    // window), flags 0, and the link's own service name as the progress server. Returns at once;
+    // the link sends it after the verb it may still wait for.
     void OpenUrl(EBrowserLinkIndex which, const std::string& url) override;
 
 private:

@@ -304,7 +304,7 @@ const CSettings& CMainFrame::Settings() const {
 void CMainFrame::CreateDisplayAndLaunchCommands() {
     m_displaySettings = new CDisplaySettings(
         Settings(), [this](CDisplaySettings::Writer writer) { m_document->WriteSettings(writer); },
-        [this] { Refresh(); }, this);
+        [this] { m_document->UpdateAllViews(); }, this);
     m_optionsMenu->addSeparator();
     m_displaySettings->AddCommands(m_optionsMenu);
     m_linkAccess = std::make_unique<CLinkSetAccess>(
@@ -397,7 +397,7 @@ void CMainFrame::SetViewFlag(std::int32_t bit, bool on) {
     else
         Settings().viewFlags &= ~bit;
     SyncCheckMarks();
-    Refresh();
+    m_document->UpdateAllViews();
 }
 
 void CMainFrame::SetSortType(std::int32_t sortType) {
@@ -405,7 +405,7 @@ void CMainFrame::SetSortType(std::int32_t sortType) {
         return;
     Settings().sortType = sortType;
     SyncCheckMarks();
-    Refresh();
+    m_document->UpdateAllViews();
 }
 
 void CMainFrame::SetRankCats(bool on) {
@@ -425,7 +425,7 @@ QAction* CMainFrame::SortAction(std::int32_t sortType) const {
 
 void CMainFrame::ToggleDebugMode() {
     ::ToggleDebugMode();
-    Refresh();
+    m_document->UpdateAllViews();
 }
 
 bool CMainFrame::IsNewUrl(const std::string& url) const {

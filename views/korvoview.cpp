@@ -1,7 +1,6 @@
 #include "views/korvoview.h"
 
 #include "dialogs/dialogcommands.h"
-#include "model/categorytree.h"
 #include "model/errorreport.h"
 #include "model/maprelaxation.h"
 #include "model/site.h"
@@ -10,14 +9,16 @@
 #include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 #include "shell/settings.h"
-#include "views/mapindex.h"
 #include "views/maplabelcache.h"
 #include "views/mapnavigator.h"
 #include "views/maprenderer.h"
+#include "views/maprenderqueue.h"
+#include "views/mapscenekeeper.h"
 #include "views/metaview.h"
-#include "views/urllist.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QImage>
 #include <QKeyEvent>
@@ -29,14 +30,15 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRubberBand>
 #include <QSaveFile>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_set>
 
 namespace {
 
@@ -44,6 +46,10 @@ constexpr int kWorldSize = 2000;
 constexpr int kRelaxationPasses = 100;
 // Antialiased outlines reach a little beyond the node rectangles.
 constexpr int kRepaintMargin = 2;
+// Bands of a picture, drawn side by side by as many workers.
+constexpr int kPictureBands = 2;
+// Printing and export show their progress once they take longer than this.
+constexpr int kProgressAfterMs = 1000;
 
 CRect Normalized(const CRect& r) {
     return CRect{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
@@ -55,15 +61,26 @@ CRect United(const CRect& a, const CRect& b) {
                  std::max(a.bottom, b.bottom)};
 }
 
-// The area a site node may cover: its label rectangle with margins, and its dot.
-CRect RepaintBounds(const CSite& site) {
-    const int d = site.Diameter();
-    return United(Normalized(site.NodeBounds()),
-                  CRect{site.m_x - 5, site.m_y - 5, site.m_x + d + 5, site.m_y + d + 5});
+bool SameRect(const CRect& a, const CRect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-CRect RepaintBounds(const CWordEntry& word) {
-    return Normalized(word.NodeBounds());
+// The same picture frame: what it shows and how, apart from the state of the store.
+bool SameFrame(const CMapRenderRequest& a, const CMapRenderRequest& b) {
+    return SameRect(a.world, b.world) && a.size == b.size && a.tracking == b.tracking &&
+           a.viewFlags == b.viewFlags && a.displayMark == b.displayMark && a.excluded == b.excluded;
+}
+
+bool SameFont(const CFontSetting& a, const CFontSetting& b) {
+    return a.face == b.face && a.size == b.size && a.color == b.color && a.italic == b.italic &&
+           a.weight == b.weight;
+}
+
+bool SameColoursAndFonts(const CSettings& a, const CSettings& b) {
+    return a.backgroundColor == b.backgroundColor && a.outlineColor == b.outlineColor &&
+           a.linkColor == b.linkColor && a.wordsColor == b.wordsColor &&
+           a.categoryColor == b.categoryColor && SameFont(a.urlFont, b.urlFont) &&
+           SameFont(a.linkFont, b.linkFont) && SameFont(a.wordFont, b.wordFont);
 }
 
 bool InsideBand(const CPoint& start, const CPoint& end, int x, int y, int d) {
@@ -81,19 +98,31 @@ QAction* AddCommand(QMenu& menu, const QString& text, int command, bool enabled 
 
 CKorvoView::CKorvoView(CMainFrame& frame, QWidget* parent)
     : QWidget(parent), m_frame(frame), m_objects(frame.Settings()),
+      m_display(std::make_shared<const CSettings>(frame.Settings())),
+      m_renders(std::make_unique<CMapRenderQueue>(kPictureBands)),
       m_labels(std::make_unique<CMapLabelCache>()) {
     setObjectName(QStringLiteral("MapView"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     m_frame.Maps().SetMapView(this);
     m_frame.Maps().SetWorldRect(CRect{0, 0, 300, 300});
-    if (CKorvoDoc* document = m_frame.Document())
-        document->AddView(this, [this] { OnUpdate(); });
+    m_frame.Document()->AddView(this, [this] { OnUpdate(); });
+    connect(m_renders.get(), &CMapRenderQueue::Finished, this, &CKorvoView::OnPictureFinished);
+    connect(&Keeper(), &CMapSceneKeeper::Changed, this, [this] {
+        // While a button is down the picture leaves out only what moves: it stays.
+        if (!m_tracking)
+            update();
+    });
+    connect(&Keeper(), &CMapSceneKeeper::SiteAdded, this, &CKorvoView::OnSiteAdded);
     AddCommands();
     update();
 }
 
 CKorvoView::~CKorvoView() = default;
+
+CMapSceneKeeper& CKorvoView::Keeper() const {
+    return m_frame.Maps().Keeper();
+}
 
 void CKorvoView::AddCommands() {
     auto* relax = new QAction(QStringLiteral("Network Relaxation Excercises..."), this);
@@ -123,28 +152,18 @@ void CKorvoView::AddCommands() {
 }
 
 void CKorvoView::OnUpdate() {
-    m_objects.Rebuild(m_frame.Settings());
-    m_dragIndex.reset();
-    DropLabelsOfRemovedNodes();
+    // Most updates change the store, which the picture follows anyway; a new picture from
+    // scratch only for other colours or fonts.
+    if (!SameColoursAndFonts(*m_display, m_frame.Settings())) {
+        m_objects.Rebuild(m_frame.Settings());
+        m_display = std::make_shared<const CSettings>(m_frame.Settings());
+        ++m_displayGeneration;
+    }
     update();
 }
 
-void CKorvoView::DropLabelsOfRemovedNodes() {
-    // Labels are found by node address and checked against the node's texts, so a removed
-    // node's lines are never drawn for another; they are only dropped to bound the memory.
-    const CSiteDatabase* database = m_frame.Database();
-    std::size_t nodes = database ? database->Words().size() : 0;
-    if (database) {
-        for (const auto& site : database->Sites())
-            nodes += site ? 1 + site->m_links.size() : 0;
-    }
-    if (m_labels->NodeCount() > 2 * nodes + 1000)
-        m_labels->Clear();
-}
-
 CMapRenderer CKorvoView::MakeRenderer() {
-    CMapRenderer renderer(*m_frame.Database(), m_frame.CategoryTree(), m_objects,
-                          m_frame.Settings().viewFlags);
+    CMapRenderer renderer(Keeper().SharedScene(), m_objects, m_frame.Settings().viewFlags);
     renderer.SetLabelCache(m_labels.get());
     renderer.SetTracking(m_tracking);
     return renderer;
@@ -168,67 +187,293 @@ void CKorvoView::RepaintWorld(const CRect& rect) {
                                         kRepaintMargin));
 }
 
-void CKorvoView::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    if (!m_frame.Database()) {
-        painter.fillRect(event->rect(), m_objects.backgroundBrush);
-        return;
-    }
-    const CRect& world = m_frame.Maps().WorldRect();
-    CMapRenderer renderer = MakeRenderer();
-    if (m_tracking && m_dragIndex) {
-        // Dragging: only the nodes near the repainted area, found through the index.
-        const QRectF exposedWorld =
-            CMapRenderer::MapTransform(world, size()).inverted().mapRect(QRectF(event->rect()));
-        const std::vector<CMapNodeRef> nodes = m_dragIndex->NodesNear(exposedWorld);
-        renderer.PaintMap(painter, world, size(), event->rect(), true, &nodes);
-        return;
-    }
-    if (devicePixelRatio() == 1) {
-        // Drawn off screen first, where the lines can be written straight into the image; the
-        // image has the view's size so that lines are cut at the same edges as on screen.
-        if (m_offscreen.size() != size())
-            m_offscreen = QImage(size(), QImage::Format_RGB32);
-        {
-            QPainter offscreen(&m_offscreen);
-            renderer.PaintMap(offscreen, world, size(), event->rect(), true);
-        }
-        painter.drawImage(event->rect().topLeft(), m_offscreen, event->rect());
-    } else {
-        renderer.PaintMap(painter, world, size(), event->rect(), true);
-    }
-    // The first picture of a drag measured every label in view; index them for the moves.
-    if (m_tracking)
-        BuildDragIndex();
+// ---- the picture ----------------------------------------------------------------------------
+
+CMapRenderRequest CKorvoView::WantedPicture() const {
+    CMapRenderRequest request;
+    request.kind = CMapRenderRequest::kMap;
+    request.display = m_display;
+    request.displayMark = m_displayGeneration;
+    request.viewFlags = m_frame.Settings().viewFlags;
+    request.world = m_frame.Maps().WorldRect();
+    request.size = size();
+    request.tracking = m_tracking;
+    request.excluded = m_moving;
+    request.version = Keeper().Version();
+    return request;
 }
 
-void CKorvoView::BuildDragIndex() {
-    const CSiteDatabase* database = m_frame.Database();
-    const std::int32_t flags = m_frame.Settings().viewFlags;
-    std::unordered_set<const void*> moving;
-    if (m_groupMode) {
-        for (const auto& site : database->Sites()) {
-            if (!site)
-                continue;
-            if (site->m_selected)
-                moving.insert(site.get());
-            for (const auto& link : site->m_links) {
-                if (link && link->m_selected)
-                    moving.insert(link.get());
-            }
-        }
-        if (flags & kViewWords) {
-            for (const auto& [text, word] : database->Words()) {
-                if (word && word->m_selected)
-                    moving.insert(word.get());
-            }
+void CKorvoView::AskForPicture() {
+    if (!m_frame.Database())
+        return;
+    CMapRenderRequest wanted = WantedPicture();
+    if (wanted.size.isEmpty())
+        return;
+    const bool sameFrame = m_asked && SameFrame(*m_asked, wanted);
+    // While a button is down only the frame matters: the picture leaves out what moves.
+    if (sameFrame && (m_tracking || m_asked->version == wanted.version))
+        return;
+    m_asked = std::make_unique<CMapRenderRequest>(wanted);
+    wanted.scene = Keeper().Snapshot();
+    // A picture of another frame would be of no use; one of an older store still is.
+    m_renders->Request(std::move(wanted), !sameFrame);
+}
+
+bool CKorvoView::IsPictureCurrent() const {
+    if (!m_pictureRequest || m_pictureTouched || !m_renders->IsIdle())
+        return false;
+    const CMapRenderRequest wanted = WantedPicture();
+    return SameFrame(*m_pictureRequest, wanted) &&
+           (m_tracking || m_pictureRequest->version == wanted.version);
+}
+
+void CKorvoView::OnPictureFinished(const std::shared_ptr<const CMapPicture>& picture) {
+    m_picture = picture->image;
+    m_pictureRequest = std::make_unique<CMapRenderRequest>(picture->request);
+    m_pictureTouched = false;
+    Keeper().ApplySizes(picture->sizes);
+    update();
+}
+
+void CKorvoView::OnSiteAdded(CSite* site) {
+    // The new page goes over the picture at once; the exact picture follows.
+    if (m_picture.isNull() || !m_pictureRequest || m_tracking || !site)
+        return;
+    const CMapScene& scene = Keeper().Scene();
+    const std::int64_t slot = scene.SlotOf(site);
+    if (slot < 0)
+        return;
+    std::vector<std::uint32_t> wordSlots;
+    wordSlots.reserve(site->m_words.size());
+    for (const auto& [text, word] : site->m_words) {
+        const std::int64_t wordSlot = scene.SlotOf(word);
+        if (wordSlot >= 0)
+            wordSlots.push_back(static_cast<std::uint32_t>(wordSlot));
+    }
+    CMapRenderer renderer = MakeRenderer();
+    renderer.SetTracking(m_pictureRequest->tracking);
+    QPainter painter(&m_picture);
+    renderer.PaintAddedSite(painter, m_pictureRequest->world, m_pictureRequest->size,
+                            static_cast<std::uint32_t>(slot), wordSlots);
+    painter.end();
+    m_pictureTouched = true;
+    Keeper().ApplySizes(renderer.MeasuredSizes());
+    update();
+}
+
+void CKorvoView::DrawPicture(QPainter& painter, const QRect& exposed) {
+    const CRect& world = m_frame.Maps().WorldRect();
+    if (m_picture.isNull() || !m_pictureRequest) {
+        painter.fillRect(exposed, m_objects.backgroundBrush);
+        return;
+    }
+    if (SameRect(m_pictureRequest->world, world) && m_picture.size() == size()) {
+        painter.drawImage(exposed.topLeft(), m_picture, exposed);
+        return;
+    }
+    // The last picture, moved and scaled to where its world rectangle is now.
+    painter.fillRect(exposed, m_objects.backgroundBrush);
+    const CRect& shown = m_pictureRequest->world;
+    const QRectF target =
+        CMapRenderer::MapTransform(world, size())
+            .mapRect(QRectF(QPointF(shown.left, shown.top), QPointF(shown.right, shown.bottom)));
+    painter.save();
+    painter.setClipRect(exposed);
+    painter.drawImage(target, m_picture);
+    painter.restore();
+}
+
+void CKorvoView::paintEvent(QPaintEvent* event) {
+    AskForPicture();
+    QPainter painter(this);
+    DrawPicture(painter, event->rect());
+    if (!m_frame.Database())
+        return;
+    // What the picture leaves out, and what is being dragged, drawn where it is now.
+    std::vector<CNodeRef> over = m_moving;
+    if (m_pictureRequest) {
+        for (const CNodeRef& node : m_pictureRequest->excluded) {
+            if (std::find(over.begin(), over.end(), node) == over.end())
+                over.push_back(node);
         }
     }
-    if (m_dragSite)
-        moving.insert(m_dragSite);
-    if (m_dragWord)
-        moving.insert(m_dragWord);
-    m_dragIndex = std::make_unique<CMapIndex>(*database, flags, moving);
+    if (over.empty())
+        return;
+    CMapRenderer renderer = MakeRenderer();
+    renderer.PaintMap(painter, m_frame.Maps().WorldRect(), size(), event->rect(), false, &over);
+    Keeper().ApplySizes(renderer.MeasuredSizes());
+}
+
+// ---- finding nodes --------------------------------------------------------------------------
+
+std::vector<CMapScene::CNodeRef> CKorvoView::NodesAt(const CPoint& p) const {
+    return Keeper().Scene().NodesNear(QRectF(p.x - 1, p.y - 1, 2, 2));
+}
+
+bool CKorvoView::HitVisitedSite(const CPoint& p, CNodeRef& hit) const {
+    bool found = false;
+    for (const CNodeRef& node : NodesAt(p)) {
+        const CSite* site = Keeper().Scene().SiteOf(node);
+        if (node.kind != CNodeRef::kSite || !site || site->m_hidden || !site->HitTest(p.x, p.y))
+            continue;
+        // The first in the store's order.
+        if (!found || node.slot < hit.slot)
+            hit = node;
+        found = true;
+    }
+    return found;
+}
+
+bool CKorvoView::HitLinkNode(const CPoint& p, CNodeRef& hit) const {
+    bool found = false;
+    const CMapScene& scene = Keeper().Scene();
+    for (const CNodeRef& node : NodesAt(p)) {
+        if (node.kind != CNodeRef::kLink)
+            continue;
+        const CSite* owner = scene.SiteOf(CNodeRef{CNodeRef::kSite, node.slot, 0});
+        const CSite* link = scene.SiteOf(node);
+        if (!owner || owner->m_hidden || !link || link->m_hidden || !link->HitTest(p.x, p.y))
+            continue;
+        if (!found || std::pair(node.slot, node.link) < std::pair(hit.slot, hit.link))
+            hit = node;
+        found = true;
+    }
+    return found;
+}
+
+bool CKorvoView::HitWord(const CPoint& p, CNodeRef& hit) const {
+    const CMapScene& scene = Keeper().Scene();
+    const CWordEntry* best = nullptr;
+    for (const CNodeRef& node : NodesAt(p)) {
+        const CWordEntry* word = scene.WordOf(node);
+        if (!word || !word->HitTest(p.x, p.y) || !CMapRenderer::IsWordShown(*word))
+            continue;
+        // The first in the order of their texts.
+        if (!best || word->m_text < best->m_text) {
+            best = word;
+            hit = node;
+        }
+    }
+    return best != nullptr;
+}
+
+bool CKorvoView::IsNodeShown(const CNodeRef& node) const {
+    const CMapScene& scene = Keeper().Scene();
+    const std::int32_t flags = m_frame.Settings().viewFlags;
+    if (node.kind == CNodeRef::kWord) {
+        const CWordEntry* word = scene.WordOf(node);
+        return (flags & kViewWords) && word && CMapRenderer::IsWordShown(*word);
+    }
+    const CSite* site = scene.SiteOf(node);
+    if (!site || site->m_hidden)
+        return false;
+    if (node.kind == CNodeRef::kSite)
+        return true;
+    const CSite* owner = scene.SiteOf(CNodeRef{CNodeRef::kSite, node.slot, 0});
+    return (flags & kViewLinks) && owner && !owner->m_hidden;
+}
+
+CRect CKorvoView::NodeArea(const CNodeRef& node) const {
+    const CMapScene& scene = Keeper().Scene();
+    if (const CWordEntry* word = scene.WordOf(node))
+        return Normalized(word->NodeBounds());
+    const CSite* site = scene.SiteOf(node);
+    if (!site)
+        return CRect{};
+    // The label rectangle with margins, and the dot.
+    const int d = site->Diameter();
+    return United(Normalized(site->NodeBounds()),
+                  CRect{site->m_x - 5, site->m_y - 5, site->m_x + d + 5, site->m_y + d + 5});
+}
+
+// ---- selection ------------------------------------------------------------------------------
+
+void CKorvoView::NoteNodeChanged(const CNodeRef& node) {
+    CKorvoDoc& document = *m_frame.Document();
+    const CMapScene& scene = Keeper().Scene();
+    if (CWordEntry* word = scene.WordOf(node)) {
+        document.NoteWordChanged(word);
+        return;
+    }
+    CSite* site = scene.SiteOf(node);
+    if (!site)
+        return;
+    CSite* owner = node.kind == CNodeRef::kLink
+                       ? scene.SiteOf(CNodeRef{CNodeRef::kSite, node.slot, 0})
+                       : nullptr;
+    document.NoteSiteChanged(site, owner);
+}
+
+void CKorvoView::Select(const CNodeRef& node, bool selected) {
+    const CMapScene& scene = Keeper().Scene();
+    const void* id = nullptr;
+    if (CWordEntry* word = scene.WordOf(node)) {
+        word->m_selected = selected ? 1 : 0;
+        id = word;
+    } else if (CSite* site = scene.SiteOf(node)) {
+        site->m_selected = selected;
+        id = site;
+    } else {
+        return;
+    }
+    if (selected)
+        m_selection.push_back(CSelected{node, id});
+    NoteNodeChanged(node);
+}
+
+void CKorvoView::ClearSelection() {
+    const std::vector<CSelected> selection = std::move(m_selection);
+    m_selection.clear();
+    const CMapScene& scene = Keeper().Scene();
+    for (const CSelected& selected : selection) {
+        // Only a node that is still the one this view selected.
+        const void* id = scene.WordOf(selected.node)
+                             ? static_cast<const void*>(scene.WordOf(selected.node))
+                             : static_cast<const void*>(scene.SiteOf(selected.node));
+        if (id == selected.id)
+            Select(selected.node, false);
+    }
+}
+
+void CKorvoView::SelectInsideBand() {
+    // The band selects only when dragged towards the lower right: start < node < end.
+    const CPoint start = ClientToWorld(m_bandStart);
+    const CPoint end = ClientToWorld(m_bandEnd);
+    if (!(start.x < end.x && start.y < end.y))
+        return;
+    const CMapScene& scene = Keeper().Scene();
+    std::vector<CNodeRef> nodes =
+        scene.NodesNear(QRectF(QPointF(start.x, start.y), QPointF(end.x, end.y)));
+    // In the map's order, so a group is always listed alike.
+    std::sort(nodes.begin(), nodes.end(), [](const CNodeRef& a, const CNodeRef& b) {
+        return std::tuple(a.kind, a.slot, a.link) < std::tuple(b.kind, b.slot, b.link);
+    });
+    for (const CNodeRef& node : nodes) {
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        int d = 0;
+        scene.DotOf(node, x, y, d);
+        if (IsNodeShown(node) && InsideBand(start, end, x, y, d)) {
+            Select(node, true);
+            m_groupMode = true;
+        }
+    }
+}
+
+bool CKorvoView::GroupIsHit(const CPoint& p) const {
+    const CMapScene& scene = Keeper().Scene();
+    for (const CSelected& selected : m_selection) {
+        if (!IsNodeShown(selected.node))
+            continue;
+        if (const CWordEntry* word = scene.WordOf(selected.node)) {
+            if (word == selected.id && word->m_selected && word->HitTest(p.x, p.y))
+                return true;
+        } else if (const CSite* site = scene.SiteOf(selected.node)) {
+            if (site == selected.id && site->m_selected && site->HitTest(p.x, p.y))
+                return true;
+        }
+    }
+    return false;
 }
 
 // ---- mouse ----------------------------------------------------------------------------------
@@ -242,91 +487,46 @@ void CKorvoView::mousePressEvent(QMouseEvent* event) {
         OnRightPress(event->position().toPoint(), event->globalPosition().toPoint());
 }
 
-bool CKorvoView::GroupIsHit(const CPoint& p) const {
-    const std::int32_t flags = m_frame.Settings().viewFlags;
-    for (const auto& site : m_frame.Database()->Sites()) {
-        if (!site || site->m_hidden)
-            continue;
-        if (site->m_selected && site->HitTest(p.x, p.y))
-            return true;
-        if (!(flags & kViewLinks))
-            continue;
-        for (const auto& link : site->m_links) {
-            if (link && !link->m_hidden && link->m_selected && link->HitTest(p.x, p.y))
-                return true;
-        }
-    }
-    if (flags & kViewWords) {
-        for (const auto& [text, word] : m_frame.Database()->Words()) {
-            if (word && word->m_selected && word->HitTest(p.x, p.y) &&
-                CMapRenderer::IsWordShown(*word))
-                return true;
-        }
-    }
-    return false;
-}
-
 void CKorvoView::OnLeftPress(const QPoint& clientPoint) {
     m_tracking = true;
-    m_dragIndex.reset();
-    update(); // redrawn without lines while the button is down
+    update(); // drawn without lines while the button is down
     m_dragSite = nullptr;
     m_dragParent = nullptr;
+    m_dragWord = nullptr;
     const CPoint p = ClientToWorld(clientPoint);
     m_lastPoint = p;
 
     if (m_groupMode) {
-        if (GroupIsHit(p))
+        if (GroupIsHit(p)) {
             m_captured = true;
-        else
+            m_moving.clear();
+            for (const CSelected& selected : m_selection)
+                m_moving.push_back(selected.node);
+        } else {
             m_groupMode = false;
+        }
         return;
     }
 
+    ClearSelection();
     const std::int32_t flags = m_frame.Settings().viewFlags;
-    const auto& sites = m_frame.Database()->Sites();
-    for (const auto& site : sites) {
-        if (!site || site->m_hidden)
-            continue;
-        site->m_selected = false;
-        if (site->HitTest(p.x, p.y)) {
-            site->m_selected = true;
-            m_dragSite = site.get();
-            m_captured = true;
-            RepaintWorld(RepaintBounds(*site));
-            return;
-        }
+    const CMapScene& scene = Keeper().Scene();
+    CNodeRef hit;
+    if (HitVisitedSite(p, hit)) {
+        m_dragSite = scene.SiteOf(hit);
+    } else if ((flags & kViewLinks) && HitLinkNode(p, hit)) {
+        m_dragSite = scene.SiteOf(hit);
+        m_dragParent = scene.SiteOf(CNodeRef{CNodeRef::kSite, hit.slot, 0});
+    } else if ((flags & kViewWords) && HitWord(p, hit)) {
+        m_dragWord = scene.WordOf(hit);
     }
-    if (flags & kViewLinks) {
-        for (const auto& owner : sites) {
-            if (!owner || owner->m_hidden)
-                continue;
-            for (const auto& link : owner->m_links) {
-                if (!link)
-                    continue;
-                link->m_selected = false;
-                if (!link->m_hidden && link->HitTest(p.x, p.y)) {
-                    link->m_selected = true;
-                    m_dragParent = owner.get();
-                    m_dragSite = link.get();
-                    m_captured = true;
-                    return;
-                }
-            }
-        }
-    }
-    if (flags & kViewWords) {
-        for (const auto& [text, word] : m_frame.Database()->Words()) {
-            if (!word)
-                continue;
-            word->m_selected = 0;
-            if (word->HitTest(p.x, p.y) && CMapRenderer::IsWordShown(*word)) {
-                word->m_selected = 1;
-                m_dragWord = word.get();
-                m_captured = true;
-                return;
-            }
-        }
+    if (m_dragSite || m_dragWord) {
+        Select(hit, true);
+        m_dragNode = hit;
+        m_moving = {hit};
+        m_captured = true;
+        RepaintWorld(NodeArea(hit));
+        return;
     }
 
     if (!m_rubberBand)
@@ -361,157 +561,75 @@ void CKorvoView::MoveGroup(const CPoint& p) {
     if (dx == 0 && dy == 0)
         return;
     const std::int32_t flags = m_frame.Settings().viewFlags;
+    const CMapScene& scene = Keeper().Scene();
     bool moved = false;
     CRect dirty;
-    auto move = [&](auto& node) {
-        const CRect before = RepaintBounds(node);
-        node.m_x += dx;
-        node.m_y += dy;
-        const CRect both = United(before, RepaintBounds(node));
+    for (const CSelected& selected : m_selection) {
+        const CNodeRef& node = selected.node;
+        if ((node.kind == CNodeRef::kLink && !(flags & kViewLinks)) ||
+            (node.kind == CNodeRef::kWord && !(flags & kViewWords)))
+            continue;
+        const CRect before = NodeArea(node);
+        if (CWordEntry* word = scene.WordOf(node); word && word == selected.id) {
+            word->m_x += dx;
+            word->m_y += dy;
+        } else if (CSite* site = scene.SiteOf(node); site && site == selected.id) {
+            site->m_x += dx;
+            site->m_y += dy;
+        } else {
+            continue;
+        }
+        NoteNodeChanged(node);
+        const CRect both = United(before, NodeArea(node));
         dirty = moved ? United(dirty, both) : both;
         moved = true;
-    };
-    for (const auto& site : m_frame.Database()->Sites()) {
-        if (!site)
-            continue;
-        if (site->m_selected)
-            move(*site);
-        if (!(flags & kViewLinks))
-            continue;
-        for (const auto& link : site->m_links) {
-            if (link && link->m_selected)
-                move(*link);
-        }
-    }
-    if (flags & kViewWords) {
-        for (const auto& [text, word] : m_frame.Database()->Words()) {
-            if (word && word->m_selected)
-                move(*word);
-        }
     }
     if (moved)
         RepaintWorld(dirty);
 }
 
 void CKorvoView::MoveDraggedNode(const CPoint& p) {
+    if (!m_dragSite && !m_dragWord)
+        return;
+    const CRect before = NodeArea(m_dragNode);
     if (m_dragSite) {
-        const CRect before = RepaintBounds(*m_dragSite);
         m_dragSite->m_x = p.x;
         m_dragSite->m_y = p.y;
-        RepaintWorld(United(before, RepaintBounds(*m_dragSite)));
-    }
-    if (m_dragWord) {
-        const CRect before = RepaintBounds(*m_dragWord);
+    } else {
         m_dragWord->m_x = p.x;
         m_dragWord->m_y = p.y;
-        RepaintWorld(United(before, RepaintBounds(*m_dragWord)));
     }
+    NoteNodeChanged(m_dragNode);
+    RepaintWorld(United(before, NodeArea(m_dragNode)));
 }
 
 void CKorvoView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !m_frame.Database())
         return;
     m_tracking = false;
-    if (m_dragSite)
-        m_dragSite->m_selected = false;
-    if (m_dragParent)
-        m_dragParent->m_selected = false;
-    if (m_dragWord)
-        m_dragWord->m_selected = 0;
     m_dragSite = nullptr;
     m_dragParent = nullptr;
     m_dragWord = nullptr;
     m_groupMode = false;
-
+    m_moving.clear();
+    ClearSelection();
     if (m_bandActive) {
         SelectInsideBand();
         m_rubberBand->hide();
         m_bandActive = false;
-    } else {
-        ClearSelection();
     }
     m_captured = false;
-    m_dragIndex.reset();
     update();
-}
-
-void CKorvoView::SelectInsideBand() {
-    // The band selects only when dragged towards the lower right: start < node < end.
-    const CPoint start = ClientToWorld(m_bandStart);
-    const CPoint end = ClientToWorld(m_bandEnd);
-    const std::int32_t flags = m_frame.Settings().viewFlags;
-    for (const auto& site : m_frame.Database()->Sites()) {
-        if (!site || site->m_hidden)
-            continue;
-        if (InsideBand(start, end, site->m_x, site->m_y, site->Diameter())) {
-            site->m_selected = true;
-            m_groupMode = true;
-        }
-        if (!(flags & kViewLinks))
-            continue;
-        for (const auto& link : site->m_links) {
-            if (link && !link->m_hidden &&
-                InsideBand(start, end, link->m_x, link->m_y, link->Diameter())) {
-                link->m_selected = true;
-                m_groupMode = true;
-            }
-        }
-    }
-    if (flags & kViewWords) {
-        for (const auto& [text, word] : m_frame.Database()->Words()) {
-            if (word && InsideBand(start, end, word->m_x, word->m_y, CWordEntry::kDiameter) &&
-                CMapRenderer::IsWordShown(*word)) {
-                word->m_selected = 1;
-                m_groupMode = true;
-            }
-        }
-    }
-}
-
-void CKorvoView::ClearSelection() {
-    const std::int32_t flags = m_frame.Settings().viewFlags;
-    for (const auto& site : m_frame.Database()->Sites()) {
-        if (!site)
-            continue;
-        site->m_selected = false;
-        if (!(flags & kViewLinks))
-            continue;
-        for (const auto& link : site->m_links) {
-            if (link)
-                link->m_selected = false;
-        }
-    }
-    if (flags & kViewWords) {
-        for (const auto& [text, word] : m_frame.Database()->Words()) {
-            if (word)
-                word->m_selected = 0;
-        }
-    }
 }
 
 void CKorvoView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !m_frame.Database())
         return;
     const CPoint p = ClientToWorld(event->position().toPoint());
-    const auto& sites = m_frame.Database()->Sites();
-    for (const auto& site : sites) {
-        if (site && !site->m_hidden && site->HitTest(p.x, p.y)) {
-            OpenSite(site.get());
-            return;
-        }
-    }
-    if (!(m_frame.Settings().viewFlags & kViewLinks))
-        return;
-    for (const auto& owner : sites) {
-        if (!owner || owner->m_hidden)
-            continue;
-        for (const auto& link : owner->m_links) {
-            if (link && !link->m_hidden && link->HitTest(p.x, p.y)) {
-                OpenSite(link.get());
-                return;
-            }
-        }
-    }
+    CNodeRef hit;
+    if (HitVisitedSite(p, hit) ||
+        ((m_frame.Settings().viewFlags & kViewLinks) && HitLinkNode(p, hit)))
+        OpenSite(Keeper().Scene().SiteOf(hit));
 }
 
 void CKorvoView::wheelEvent(QWheelEvent* event) {
@@ -519,7 +637,7 @@ void CKorvoView::wheelEvent(QWheelEvent* event) {
 }
 
 void CKorvoView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_D && !(event->modifiers() & ~Qt::KeypadModifier)) {
+    if (event->key() == Qt::Key_D) {
         m_frame.ToggleDebugMode();
         return;
     }
@@ -542,11 +660,15 @@ std::unique_ptr<QMenu> CKorvoView::PrepareContextMenu(const QPoint& clientPoint)
         return nullptr;
     const CPoint p = ClientToWorld(clientPoint);
     auto menu = std::make_unique<QMenu>(this);
+    const CMapScene& scene = Keeper().Scene();
 
     if (m_groupMode) {
         const bool anySelected =
-            std::any_of(database->Sites().begin(), database->Sites().end(),
-                        [](const auto& site) { return site && site->m_selected; });
+            std::any_of(m_selection.begin(), m_selection.end(), [&](const CSelected& selected) {
+                const CSite* site = scene.SiteOf(selected.node);
+                return selected.node.kind == CNodeRef::kSite && site == selected.id &&
+                       site->m_selected;
+            });
         AddCommand(*menu, QStringLiteral("Hide Group"), kHideGroup, anySelected);
         return menu;
     }
@@ -565,32 +687,22 @@ std::unique_ptr<QMenu> CKorvoView::PrepareContextMenu(const QPoint& clientPoint)
         AddCommand(*focus, QStringLiteral("...subtree within 1 links"), kFocusWithin1);
         AddCommand(*focus, QStringLiteral("...subtree within 2 links"), kFocusWithin2);
     };
-    const bool links = (m_frame.Settings().viewFlags & kViewLinks) != 0;
-    for (const auto& site : database->Sites()) {
-        if (!site || site->m_hidden)
-            continue;
-        if (site->HitTest(p.x, p.y)) {
-            nodeMenu(true);
-            m_menuSite = site.get();
-            m_menuSite->m_selected = true;
-            m_menuParent = nullptr;
-            RepaintWorld(RepaintBounds(*site));
-            return menu;
-        }
-        if (!links)
-            continue;
-        for (const auto& link : site->m_links) {
-            if (link && !link->m_hidden && link->HitTest(p.x, p.y)) {
-                nodeMenu(false);
-                m_menuSite = link.get();
-                m_menuSite->m_selected = true;
-                m_menuParent = site.get();
-                RepaintWorld(RepaintBounds(*link));
-                return menu;
-            }
-        }
-    }
-    return nullptr;
+    // Sites in the store's order, each followed by its link nodes: the first hit is the subject.
+    CNodeRef site;
+    CNodeRef link;
+    const bool siteHit = HitVisitedSite(p, site);
+    const bool linkHit = (m_frame.Settings().viewFlags & kViewLinks) && HitLinkNode(p, link);
+    if (!siteHit && !linkHit)
+        return nullptr;
+    const bool subjectIsSite = siteHit && (!linkHit || site.slot <= link.slot);
+    const CNodeRef subject = subjectIsSite ? site : link;
+    nodeMenu(subjectIsSite);
+    m_menuSite = scene.SiteOf(subject);
+    m_menuParent =
+        subjectIsSite ? nullptr : scene.SiteOf(CNodeRef{CNodeRef::kSite, subject.slot, 0});
+    Select(subject, true);
+    RepaintWorld(NodeArea(subject));
+    return menu;
 }
 
 void CKorvoView::RunMenuCommand(const QAction* chosen) {
@@ -606,6 +718,7 @@ void CKorvoView::RunCommand(int command) {
     CSite* subject = m_menuSite;
     if (!subject || !m_frame.Database())
         return;
+    CKorvoDoc& document = *m_frame.Document();
     switch (command) {
     case kCenter:
         m_frame.Maps().CenterOnSite(subject);
@@ -618,18 +731,22 @@ void CKorvoView::RunCommand(int command) {
         OpenSite(subject);
         break;
     case kHide:
-        m_frame.Document()->HideSite(subject);
-        m_frame.Refresh();
+        if (m_menuParent) {
+            subject->m_hidden = 1;
+            subject->m_selected = false;
+            document.NoteSiteChanged(subject, m_menuParent);
+        } else {
+            document.HideSite(subject);
+        }
         break;
     case kHideLinks:
     case kUnhideLinks:
         if (m_menuParent)
             break;
         if (command == kHideLinks)
-            m_frame.Document()->HideLinks(subject);
+            document.HideLinks(subject);
         else
-            m_frame.Document()->ShowLinks(subject);
-        m_frame.Refresh();
+            document.ShowLinks(subject);
         break;
     case kFocusThisSite:
     case kFocusWithin1:
@@ -648,15 +765,16 @@ void CKorvoView::OnProperties() {
 }
 
 void CKorvoView::OnHideGroup() {
-    bool hidden = false;
-    for (const auto& site : m_frame.Database()->Sites()) {
-        if (site && site->m_selected) {
-            m_frame.Document()->HideSite(site.get());
-            hidden = true;
-        }
+    CKorvoDoc& document = *m_frame.Document();
+    const CMapScene& scene = Keeper().Scene();
+    std::vector<CSite*> sites;
+    for (const CSelected& selected : m_selection) {
+        CSite* site = scene.SiteOf(selected.node);
+        if (selected.node.kind == CNodeRef::kSite && site == selected.id && site->m_selected)
+            sites.push_back(site);
     }
-    if (hidden)
-        m_frame.Refresh();
+    for (CSite* site : sites)
+        document.HideSite(site);
 }
 
 void CKorvoView::OpenSite(CSite* site) {
@@ -666,32 +784,56 @@ void CKorvoView::OpenSite(CSite* site) {
 // ---- relaxation, printing, export -------------------------------------------------------------
 
 void CKorvoView::RunRelaxationExercises() {
-    CSiteDatabase* database = m_frame.Database();
-    if (!database)
+    if (!m_frame.Database() || m_relaxationPassesLeft > 0)
         return;
-    for (int pass = 0; pass < kRelaxationPasses; ++pass) {
+    m_relaxationPassesLeft = kRelaxationPasses;
+    // One pass a turn of the event loop: the window answers and the maps follow between passes.
+    auto pass = std::make_shared<std::function<void()>>();
+    *pass = [this, pass] {
+        CSiteDatabase* database = m_frame.Database();
+        if (!database || m_relaxationPassesLeft <= 0) {
+            m_relaxationPassesLeft = 0;
+            return;
+        }
         RelaxMap(*database);
-        m_frame.Refresh();
-        repaint();
-        if (CMetaView* overview = m_frame.Maps().MetaView())
-            overview->repaint();
-    }
+        m_frame.Document()->NoteStoreChanged();
+        if (--m_relaxationPassesLeft > 0)
+            QTimer::singleShot(0, this, *pass);
+    };
+    (*pass)();
+}
+
+QImage CKorvoView::RenderWithProgress(const CRect& world, const QSize& size) {
+    if (!m_frame.Database() || size.isEmpty())
+        return QImage();
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    std::unique_ptr<QProgressDialog> progress;
+    renderer.SetProgress([&] {
+        if (!progress && elapsed.elapsed() > kProgressAfterMs) {
+            progress = std::make_unique<QProgressDialog>(QStringLiteral("Drawing the map..."),
+                                                         QStringLiteral("Cancel"), 0, 0, this);
+            progress->setWindowModality(Qt::WindowModal);
+            progress->show();
+        }
+        if (progress) {
+            progress->setValue(0);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            return progress->wasCanceled();
+        }
+        return false;
+    });
+    QImage image = renderer.RenderImage(world, size);
+    return renderer.WasCancelled() ? QImage() : image;
 }
 
 QImage CKorvoView::RenderVisiblePart() {
-    if (!m_frame.Database() || size().isEmpty())
-        return QImage();
-    CMapRenderer renderer = MakeRenderer();
-    renderer.SetTracking(false);
-    return renderer.RenderImage(m_frame.Maps().WorldRect(), size());
+    return RenderWithProgress(m_frame.Maps().WorldRect(), size());
 }
 
 QImage CKorvoView::RenderWholeMap() {
-    if (!m_frame.Database())
-        return QImage();
-    CMapRenderer renderer = MakeRenderer();
-    renderer.SetTracking(false);
-    return renderer.RenderImage(CRect{0, 0, kWorldSize, kWorldSize}, QSize(kWorldSize, kWorldSize));
+    return RenderWithProgress(CRect{0, 0, kWorldSize, kWorldSize}, QSize(kWorldSize, kWorldSize));
 }
 
 bool CKorvoView::ExportMap(const QString& fileName, bool wholeMap) {
@@ -714,9 +856,20 @@ void CKorvoView::PrintMap(QPrinter& printer) {
         return;
     }
     const QSize page = painter.viewport().size();
-    CMapRenderer renderer = MakeRenderer();
-    renderer.SetTracking(false);
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
     renderer.PaintMap(painter, m_frame.Maps().WorldRect(), page, QRect(QPoint(0, 0), page), false);
+}
+
+CMetaView* CKorvoView::ActiveOverview() const {
+    CMetaView* overview = m_frame.Maps().MetaView();
+    return overview && overview->IsActivePane() ? overview : nullptr;
+}
+
+void CKorvoView::PrintPane(QPrinter& printer) {
+    if (CMetaView* overview = ActiveOverview())
+        overview->PrintOverview(printer);
+    else
+        PrintMap(printer);
 }
 
 void CKorvoView::PrintWithDialog() {
@@ -725,18 +878,36 @@ void CKorvoView::PrintWithDialog() {
     QPrintDialog dialog(&printer, this);
     dialog.setMinMax(1, 1);
     if (dialog.exec() == QDialog::Accepted)
-        PrintMap(printer);
+        PrintPane(printer);
 }
 
 void CKorvoView::PrintPreview() {
     QPrinter printer(QPrinter::HighResolution);
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* target) { PrintMap(*target); });
+            [this](QPrinter* target) { PrintPane(*target); });
     preview.exec();
 }
 
+bool CKorvoView::ExportOverview(const QString& fileName) {
+    CMetaView* overview = m_frame.Maps().MetaView();
+    const QImage image = overview ? overview->RenderOverview() : QImage();
+    QSaveFile file(fileName);
+    if (image.isNull() || !file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") ||
+        !file.commit()) {
+        ShowError("Can't write the map to " + fileName.toStdString());
+        return false;
+    }
+    return true;
+}
+
 void CKorvoView::ExportWithDialog() {
+    if (ActiveOverview()) {
+        const QString fileName = AskForPngName();
+        if (!fileName.isEmpty())
+            ExportOverview(fileName);
+        return;
+    }
     QMessageBox question(QMessageBox::Question, QStringLiteral("Export Map"),
                          QStringLiteral("Export the whole map or only the part the window shows?"),
                          QMessageBox::Cancel, this);
@@ -747,12 +918,16 @@ void CKorvoView::ExportWithDialog() {
     question.exec();
     if (question.clickedButton() != whole && question.clickedButton() != visible)
         return;
+    const QString fileName = AskForPngName();
+    if (!fileName.isEmpty())
+        ExportMap(fileName, question.clickedButton() == whole);
+}
+
+QString CKorvoView::AskForPngName() {
     QString fileName =
         QFileDialog::getSaveFileName(this, QStringLiteral("Export Map"), QStringLiteral("map.png"),
                                      QStringLiteral("PNG images (*.png)"));
-    if (fileName.isEmpty())
-        return;
-    if (!fileName.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
+    if (!fileName.isEmpty() && !fileName.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
         fileName += QStringLiteral(".png");
-    ExportMap(fileName, question.clickedButton() == whole);
+    return fileName;
 }

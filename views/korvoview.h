@@ -2,19 +2,27 @@
 
 #include "model/rect.h"
 #include "shell/drawingobjects.h"
+#include "views/mapscene.h"
 
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class CMainFrame;
-class CMapIndex;
 class CMapLabelCache;
+class CMapRenderQueue;
 class CMapRenderer;
+class CMapSceneKeeper;
+class CMetaView;
+class CSettings;
 class CSite;
 class CWordEntry;
+struct CMapPicture;
+struct CMapRenderRequest;
 class QAction;
 class QMenu;
 class QPrinter;
@@ -25,6 +33,11 @@ class QRubberBand;
 // band selected them, as a group; a double-click opens a site; the right button offers the
 // node and group commands. It also carries the map's printing, its PNG export and the
 // relaxation exercises (File menu and a keyboard shortcut).
+//
+// The picture is drawn off the window's thread (CMapRenderQueue) from a copy of the maps'
+// scene; the view shows the last finished picture, moved and scaled to the current world
+// rectangle, until the next one is ready. Nodes being dragged are left out of the picture and
+// drawn over it; a new page is drawn over the picture at once and the exact picture follows.
 class CKorvoView : public QWidget {
     Q_OBJECT
 public:
@@ -49,12 +62,17 @@ public:
     explicit CKorvoView(CMainFrame& frame, QWidget* parent = nullptr);
     ~CKorvoView() override;
 
-    // The document's update: drawing objects rebuilt from the settings, everything repainted.
+    // The document's update: drawing objects rebuilt from the settings, a new picture asked for.
     void OnUpdate();
 
     // Client pixels to world units through the current mapping (rounded), and back.
     CPoint ClientToWorld(const QPoint& point) const;
     QRect WorldToClient(const CRect& rect) const;
+
+    // True when the picture shown is the one of the current store, world rectangle and size
+    // (nothing drawn over it, nothing being drawn); while a button is down, the picture without
+    // lines and without the nodes being dragged.
+    bool IsPictureCurrent() const;
 
     // The map as the window shows it (current world rectangle, client size), or the whole
     // 2000 x 2000 world at one pixel per unit, drawn on the background colour.
@@ -64,6 +82,11 @@ public:
     bool ExportMap(const QString& fileName, bool wholeMap);
     // The current world rectangle on one printer page (no background fill).
     void PrintMap(QPrinter& printer);
+    // What the print commands print: the overview when it is the pane last worked in, else
+    // the map.
+    void PrintPane(QPrinter& printer);
+    // The overview as shown, as a PNG file written atomically. False after reporting it.
+    bool ExportOverview(const QString& fileName);
 
     // The context menu for a right press at the client point, with the subject set as the
     // press would set it; null when nothing is hit. The caller owns it; RunMenuCommand carries
@@ -77,7 +100,7 @@ public:
     bool IsGroupMode() const { return m_groupMode; }
     bool IsRubberBandShown() const { return m_rubberBand != nullptr && m_bandActive; }
 
-    // 100 relaxation passes, the views refreshed and repainted after each.
+    // 100 relaxation passes, one each turn of the event loop, the maps following each.
     void RunRelaxationExercises();
 
 protected:
@@ -90,7 +113,29 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    using CNodeRef = CMapScene::CNodeRef;
+    // A node this view selected, named by its scene reference and checked against it.
+    struct CSelected {
+        CNodeRef node;
+        const void* id = nullptr;
+    };
+
     void AddCommands();
+    CMapSceneKeeper& Keeper() const;
+    // The request for the picture the view should show now.
+    CMapRenderRequest WantedPicture() const;
+    void AskForPicture();
+    void OnPictureFinished(const std::shared_ptr<const CMapPicture>& picture);
+    void OnSiteAdded(CSite* site);
+    void DrawPicture(QPainter& painter, const QRect& exposed);
+
+    // Hit tests through the scene's grid; null or false when nothing is hit.
+    bool HitVisitedSite(const CPoint& p, CNodeRef& hit) const;
+    bool HitLinkNode(const CPoint& p, CNodeRef& hit) const;
+    bool HitWord(const CPoint& p, CNodeRef& hit) const;
+    std::vector<CNodeRef> NodesAt(const CPoint& p) const;
+    bool IsNodeShown(const CNodeRef& node) const;
+
     void OnLeftPress(const QPoint& clientPoint);
     bool GroupIsHit(const CPoint& p) const;
     void OnRightPress(const QPoint& clientPoint, const QPoint& globalPoint);
@@ -98,6 +143,9 @@ private:
     void MoveDraggedNode(const CPoint& p);
     void SelectInsideBand();
     void ClearSelection();
+    void Select(const CNodeRef& node, bool selected);
+    void NoteNodeChanged(const CNodeRef& node);
+    CRect NodeArea(const CNodeRef& node) const;
     void RepaintWorld(const CRect& rect);
     void RunCommand(int command);
     void OnProperties();
@@ -106,12 +154,16 @@ private:
     void PrintWithDialog();
     void PrintPreview();
     void ExportWithDialog();
+    QString AskForPngName();
+    CMetaView* ActiveOverview() const;
+    // The picture drawn here, with a progress dialog when it takes long; null when cancelled.
+    QImage RenderWithProgress(const CRect& world, const QSize& size);
     CMapRenderer MakeRenderer();
-    void DropLabelsOfRemovedNodes();
-    void BuildDragIndex();
 
     CMainFrame& m_frame;
     CDrawingObjects m_objects;
+    std::shared_ptr<const CSettings> m_display; // the colours and fonts the workers draw with
+    std::uint64_t m_displayGeneration = 1;
 
     bool m_tracking = false;
     bool m_groupMode = false;
@@ -119,7 +171,10 @@ private:
     CSite* m_dragSite = nullptr;
     CSite* m_dragParent = nullptr;
     CWordEntry* m_dragWord = nullptr;
+    CNodeRef m_dragNode;
     CPoint m_lastPoint;
+    std::vector<CSelected> m_selection; // everything this view marked selected
+    std::vector<CNodeRef> m_moving;     // left out of the picture while the button is down
 
     QRubberBand* m_rubberBand = nullptr;
     bool m_bandActive = false;
@@ -129,10 +184,15 @@ private:
     CSite* m_menuSite = nullptr;
     CSite* m_menuParent = nullptr;
 
-    // While a button is down: the nodes near each repainted area (see CMapIndex).
-    std::unique_ptr<CMapIndex> m_dragIndex;
-    // Label lines laid out by earlier paints, so that a paint only draws them.
+    std::unique_ptr<CMapRenderQueue> m_renders;
+    // What was asked for last, and the picture shown with what it was drawn for.
+    std::unique_ptr<CMapRenderRequest> m_asked;
+    std::uint64_t m_askedDisplay = 0;
+    QImage m_picture;
+    std::unique_ptr<CMapRenderRequest> m_pictureRequest;
+    std::uint64_t m_pictureDisplay = 0;
+    bool m_pictureTouched = false; // a new page was drawn over it
+    // Label lines of what the window's thread draws itself (dragged nodes, new pages).
     std::unique_ptr<CMapLabelCache> m_labels;
-    // The off-screen picture repaints are drawn in before they are copied to the screen.
-    QImage m_offscreen;
+    int m_relaxationPassesLeft = 0;
 };

@@ -247,8 +247,7 @@ bool CLogBookModel::setData(const QModelIndex& index, const QVariant& value, int
     item.category->m_name = std::move(name);
     emit dataChanged(index, index);
     m_document.NoteCategoriesChanged();
-    // Site labels name their categories.
-    m_document.Refresh();
+    m_document.UpdateAllViews();
     return true;
 }
 
@@ -653,11 +652,11 @@ void CLogBookModel::RemoveVisitedSite(const CSite* site) {
     m_siteNodes.erase(site);
 }
 
-void CLogBookModel::OnSiteChanged(CSite* site) {
+void CLogBookModel::OnSiteChanged(CSite* site, CSite* owner) {
     if (!m_built || site == nullptr)
         return;
-    // Rows not sorted yet take the change when they are.
-    const int row = m_sitesSorted ? RowOfChangedSite(site) : -1;
+    // Rows not sorted yet take the change when they are; a link (with its owner) is no row.
+    const int row = m_sitesSorted && owner == nullptr ? RowOfChangedSite(site) : -1;
     if (row >= 0) {
         MoveSiteToItsPlace(row);
         const QModelIndex shown = IndexOfSite(site);

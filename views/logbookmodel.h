@@ -85,7 +85,7 @@ private:
     // Document notices.
     void OnSiteAdded(CSite* site);
     void OnSiteAboutToBeRemoved(CSite* site);
-    void OnSiteChanged(CSite* site);
+    void OnSiteChanged(CSite* site, CSite* owner);
     void OnSiteFiled(CCategory* category, CSite* site);
     void OnCategoriesChanged();
     void OnViewsUpdated();

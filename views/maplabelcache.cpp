@@ -31,7 +31,9 @@ CMapLabelCache::CLine CMapLabelCache::LayOut(const std::string& text, bool clean
 const CMapLabelCache::CLine& CMapLabelCache::Line(const void* node, std::size_t slot,
                                                   const std::string& text, bool clean,
                                                   const QFont& font) {
-    std::vector<CLine>& lines = m_nodes[node];
+    CNode& entry = m_nodes[node];
+    entry.picture = m_picture;
+    std::vector<CLine>& lines = entry.lines;
     if (lines.size() <= slot)
         lines.resize(slot + 1);
     CLine& line = lines[slot];
@@ -50,4 +52,13 @@ void CMapLabelCache::UseFonts(const QFont& site, const QFont& link, const QFont&
 
 void CMapLabelCache::Clear() {
     m_nodes.clear();
+}
+
+void CMapLabelCache::Trim() {
+    std::size_t drawn = 0;
+    for (const auto& [node, entry] : m_nodes)
+        drawn += entry.picture == m_picture ? 1 : 0;
+    if (m_nodes.size() <= 2 * drawn + 1000)
+        return;
+    std::erase_if(m_nodes, [this](const auto& item) { return item.second.picture != m_picture; });
 }

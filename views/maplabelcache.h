@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -32,9 +33,19 @@ public:
     void Clear();
     std::size_t NodeCount() const { return m_nodes.size(); }
 
+    // Marks the start of a picture; Trim then drops the nodes that picture did not draw when
+    // they are many more than those it drew (the cache stays about the size of what is shown).
+    void BeginPicture() { ++m_picture; }
+    void Trim();
+
 private:
+    struct CNode {
+        std::vector<CLine> lines;
+        std::uint64_t picture = 0; // the last picture that drew the node
+    };
     static CLine LayOut(const std::string& text, bool clean, const QFont& font);
 
     std::vector<QFont> m_fonts;
-    std::unordered_map<const void*, std::vector<CLine>> m_nodes;
+    std::unordered_map<const void*, CNode> m_nodes;
+    std::uint64_t m_picture = 0;
 };

@@ -5,12 +5,20 @@
 #include "shell/korvodoc.h"
 #include "shell/mainframe.h"
 #include "views/korvoview.h"
+#include "views/mapscenekeeper.h"
 #include "views/metaview.h"
-#include "views/urllist.h"
 
 #include <vector>
 
 CMapNavigator::CMapNavigator(CMainFrame& frame) : m_frame(frame) {}
+
+CMapNavigator::~CMapNavigator() = default;
+
+CMapSceneKeeper& CMapNavigator::Keeper() {
+    if (!m_keeper)
+        m_keeper = std::make_unique<CMapSceneKeeper>(*m_frame.Document());
+    return *m_keeper;
+}
 
 void CMapNavigator::SetMapView(CKorvoView* view) {
     m_mapView = view;
@@ -65,8 +73,7 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
     if (!subject->m_visited && owner) {
         // A link node is drawn only beside its visited site.
         owner->m_hidden = 0;
-        if (CUrlList* logBook = m_frame.LogBook())
-            logBook->UpdateSiteImages(owner);
+        m_frame.Document()->NoteSiteChanged(owner);
     }
     if (depth >= 1) {
         std::vector<CSite*> reached;
@@ -91,5 +98,5 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
         }
     }
     CenterOnSite(subject);
-    m_frame.Refresh();
+    m_frame.Document()->UpdateAllViews();
 }

@@ -4,8 +4,11 @@
 
 #include <QPointer>
 
+#include <memory>
+
 class CKorvoView;
 class CMainFrame;
+class CMapSceneKeeper;
 class CMetaView;
 class CSite;
 
@@ -17,6 +20,10 @@ public:
     // The frame is not owned and outlives the navigator. The world rectangle starts as
     // (0, 0)-(300, 300).
     explicit CMapNavigator(CMainFrame& frame);
+    ~CMapNavigator();
+
+    // The scene both maps draw, kept in step with the document's store (made at first use).
+    CMapSceneKeeper& Keeper();
 
     // The visible part of the world, (left, top)-(right, bottom) in world units. Written by the
     // overview map; the linkage map maps it onto its whole client area.
@@ -49,6 +56,7 @@ private:
     void ShowVisitedSiteOf(const CSite& link);
 
     CMainFrame& m_frame;
+    std::unique_ptr<CMapSceneKeeper> m_keeper;
     CRect m_worldRect{0, 0, 300, 300};
     CPoint m_overviewOrigin;
     QPointer<CKorvoView> m_mapView;

@@ -1,7 +1,5 @@
 #include "views/maprenderer.h"
 
-#include "model/category.h"
-#include "model/categorytree.h"
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "model/wordentry.h"
@@ -9,7 +7,6 @@
 #include "shell/drawingobjects.h"
 #include "shell/settings.h"
 #include "views/lineraster.h"
-#include "views/mapindex.h"
 #include "views/maplabelcache.h"
 
 #include <QFontMetricsF>
@@ -21,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -40,6 +38,8 @@ struct CMapRenderer::CPens {
 namespace {
 
 constexpr int kWorldSize = 2000;
+constexpr int kSiteDiameter = 20;
+constexpr int kLinkDiameter = 15;
 constexpr int kWordDiameter = 10;
 constexpr int kLabelGap = 2;
 constexpr int kCategoryIndent = 5;
@@ -47,6 +47,11 @@ constexpr int kOverviewSiteSquare = 4;
 constexpr int kOverviewSmallSquare = 2;
 constexpr int kHandleSize = 10;
 constexpr double kCullMarginPixels = 2.0;
+// How many nodes or lines are drawn between two looks at the cancel flag.
+constexpr unsigned kStepsBetweenCancelChecks = 256;
+constexpr unsigned kStepsBetweenProgress = 4096;
+
+using CNodeRef = CMapScene::CNodeRef;
 
 QColor Inverse(const QColor& color) {
     return ColorFromRef(CDrawingObjects::InverseColor(RefFromColor(color)));
@@ -61,11 +66,36 @@ QRectF NormalizedRect(double x, double y, double width, double height) {
     return QRectF(QPointF(x, y), QPointF(x + width, y + height)).normalized();
 }
 
+CPoint CenterOf(std::int32_t x, std::int32_t y, int diameter) {
+    return CPoint{x + diameter / 2, y + diameter / 2};
+}
+
+// The visited site each URL names: the later of two sites with one URL, as the database has it.
+std::unordered_map<std::string_view, std::uint32_t> VisitedSitesByUrl(const CMapScene& scene) {
+    std::unordered_map<std::string_view, std::uint32_t> sites;
+    sites.reserve(scene.SiteCount());
+    scene.ForEachSite([&](std::uint32_t slot, const CMapScene::CSiteNode& site) {
+        sites[site.texts->url] = slot;
+    });
+    return sites;
+}
+
 } // namespace
+
+CMapRenderer::CMapRenderer(std::shared_ptr<const CMapScene> scene, const CDrawingObjects& objects,
+                           std::int32_t viewFlags)
+    : m_scene(std::move(scene)), m_objects(objects), m_viewFlags(viewFlags) {
+    if (!m_scene)
+        m_scene = std::make_shared<const CMapScene>();
+}
 
 CMapRenderer::CMapRenderer(CSiteDatabase& database, const CCategoryTree* categories,
                            const CDrawingObjects& objects, std::int32_t viewFlags)
-    : m_database(database), m_categories(categories), m_objects(objects), m_viewFlags(viewFlags) {}
+    : m_store(&database), m_objects(objects), m_viewFlags(viewFlags) {
+    auto scene = std::make_shared<CMapScene>();
+    scene->Reset(&database, categories);
+    m_scene = std::move(scene);
+}
 
 CMapRenderer::~CMapRenderer() = default;
 CMapRenderer::CMapRenderer(CMapRenderer&&) noexcept = default;
@@ -105,6 +135,27 @@ bool CMapRenderer::IsWordShown(const CWordEntry& word) {
 
 bool CMapRenderer::LinesDrawn() const {
     return (m_viewFlags & kViewLines) && !m_tracking;
+}
+
+bool CMapRenderer::WasCancelled() const {
+    return m_cancelled;
+}
+
+bool CMapRenderer::Cancelled() {
+    if (m_cancelled)
+        return true;
+    if (++m_steps % kStepsBetweenCancelChecks != 0)
+        return false;
+    if (m_cancel && m_cancel->load(std::memory_order_relaxed))
+        m_cancelled = true;
+    if (m_progress && m_steps % kStepsBetweenProgress == 0 && m_progress())
+        m_cancelled = true;
+    return m_cancelled;
+}
+
+bool CMapRenderer::IsExcluded(const CNodeRef& ref) const {
+    return !m_excluded.empty() &&
+           std::find(m_excluded.begin(), m_excluded.end(), ref) != m_excluded.end();
 }
 
 bool CMapRenderer::IsExposed(int x, int y, int width, int height, int diameter) const {
@@ -161,23 +212,49 @@ void CMapRenderer::EndDrawing(QPainter& painter) {
     painter.restore();
     m_metrics.reset();
     m_pens.reset();
+    if (m_store)
+        WriteSizesToStore();
 }
 
-void CMapRenderer::DrawNodes(QPainter& painter, const QRectF& exposedWorld,
-                             const std::vector<CMapNodeRef>& nodes) {
-    BeginDrawing(painter, exposedWorld);
-    for (const CMapNodeRef& node : nodes) {
-        if (node.word)
-            DrawWordNode(painter, *node.word);
-        else if (node.site)
-            DrawSiteNode(painter, *node.site);
+void CMapRenderer::WriteSizesToStore() {
+    // Drawing the store itself: the sizes go back into it and into the scene kept here, so the
+    // next paint culls with them, as the store's own nodes would.
+    auto& scene = const_cast<CMapScene&>(*m_scene);
+    for (const CMeasuredSize& size : m_measured) {
+        if (CWordEntry* word = scene.WordOf(size.node)) {
+            word->m_width = size.width;
+            word->m_height = size.height;
+        } else if (CSite* site = scene.SiteOf(size.node)) {
+            site->m_width = size.width;
+            site->m_height = size.height;
+        }
+        scene.SetNodeSize(size.node, size.width, size.height);
     }
-    EndDrawing(painter);
+    m_measured.clear();
+}
+
+void CMapRenderer::DrawNodes(QPainter& painter, const std::vector<CNodeRef>& nodes) {
+    // The map's order: words, then link nodes, then visited sites.
+    std::vector<CNodeRef> ordered = nodes;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const CNodeRef& a, const CNodeRef& b) {
+        auto layer = [](const CNodeRef& n) {
+            return n.kind == CNodeRef::kWord ? 0 : n.kind == CNodeRef::kLink ? 1 : 2;
+        };
+        return layer(a) < layer(b);
+    });
+    for (const CNodeRef& node : ordered) {
+        if (node.kind == CNodeRef::kWord) {
+            if (node.slot < m_scene->WordSlots() && m_scene->Word(node.slot).id)
+                DrawWordNode(painter, node.slot);
+        } else if (node.slot < m_scene->SiteSlots() && m_scene->Site(node.slot).id) {
+            node.kind == CNodeRef::kSite ? DrawSite(painter, node.slot)
+                                         : DrawLink(painter, node.slot, node.link);
+        }
+    }
 }
 
 void CMapRenderer::DrawMap(QPainter& painter, const QRectF& exposedWorld) {
     BeginDrawing(painter, exposedWorld);
-
     if (m_viewFlags & kViewWords)
         DrawWordLayer(painter);
     if (m_viewFlags & kViewLinks)
@@ -193,7 +270,7 @@ void CMapRenderer::DrawMap(QPainter& painter, const QRectF& exposedWorld) {
 
 void CMapRenderer::PaintMap(QPainter& painter, const CRect& world, const QSize& size,
                             const QRect& exposedDevice, bool fillBackground,
-                            const std::vector<CMapNodeRef>* nodes) {
+                            const std::vector<CNodeRef>* nodes) {
     if (size.isEmpty())
         return;
     if (fillBackground)
@@ -203,12 +280,30 @@ void CMapRenderer::PaintMap(QPainter& painter, const CRect& world, const QSize& 
     const QRectF exposedWorld = MapTransform(world, size).inverted().mapRect(QRectF(exposedDevice));
     painter.setClipRect(exposedWorld);
     if (nodes) {
-        DrawNodes(painter, exposedWorld, *nodes);
+        BeginDrawing(painter, exposedWorld);
+        DrawNodes(painter, *nodes);
+        EndDrawing(painter);
     } else {
         m_rasterClip = exposedWorld; // the painter's only clip: lines may go to the image
         DrawMap(painter, exposedWorld);
         m_rasterClip.reset();
     }
+    painter.restore();
+}
+
+void CMapRenderer::PaintAddedSite(QPainter& painter, const CRect& world, const QSize& size,
+                                  std::uint32_t siteSlot,
+                                  const std::vector<std::uint32_t>& wordSlots) {
+    if (size.isEmpty() || siteSlot >= m_scene->SiteSlots() || !m_scene->Site(siteSlot).id)
+        return;
+    painter.save();
+    SetMapping(painter, world, size);
+    const QRectF exposedWorld =
+        MapTransform(world, size).inverted().mapRect(QRectF(QPoint(0, 0), size));
+    painter.setClipRect(exposedWorld);
+    BeginDrawing(painter, exposedWorld);
+    DrawAddedSite(painter, siteSlot, wordSlots);
+    EndDrawing(painter);
     painter.restore();
 }
 
@@ -231,213 +326,325 @@ void CMapRenderer::DrawLine(QPainter& painter, const CPoint& from, const CPoint&
 void CMapRenderer::DrawWordLayer(QPainter& painter) {
     const bool lines = LinesDrawn();
     UseLinePen(painter, m_pens->words);
-    for (const auto& [text, entry] : m_database.Words()) {
-        CWordEntry* word = entry.get();
+    const CMapScene& scene = *m_scene;
+    scene.ForEachWord([&](std::uint32_t slot, const CMapScene::CWordNode& word) {
+        if (Cancelled() || !word.sites || word.sites->size() < 2)
+            return;
         // Without lines only the node can touch the exposed area: test it before counting.
-        if (!word || word->m_sites.size() < 2 ||
-            (!lines &&
-             !IsExposed(word->m_x, word->m_y, word->m_width, word->m_height, kWordDiameter)) ||
-            !IsWordShown(*word))
-            continue;
+        if ((!lines && !IsExposed(word.x, word.y, word.width, word.height, kWordDiameter)) ||
+            !scene.IsWordShown(word))
+            return;
         if (lines) {
             UseLinePen(painter, m_pens->words);
-            for (const auto& [url, site] : word->m_sites) {
-                if (site && !site->m_hidden)
-                    DrawLine(painter, site->Center(), word->Center());
+            const CPoint center = CenterOf(word.x, word.y, kWordDiameter);
+            for (std::uint32_t siteSlot : *word.sites) {
+                const CMapScene::CSiteNode& site = scene.Site(siteSlot);
+                if (site.id && !site.hidden)
+                    DrawLine(painter, CenterOf(site.x, site.y, kSiteDiameter), center);
             }
         }
-        DrawWordNode(painter, *word);
-    }
+        DrawWordNode(painter, slot);
+    });
 }
 
 void CMapRenderer::DrawLinkLayer(QPainter& painter) {
     const bool lines = LinesDrawn();
-    for (const auto& owner : m_database.Sites()) {
-        if (!owner || owner->m_hidden)
-            continue;
-        for (const auto& link : owner->m_links) {
-            if (!link || link->m_hidden)
+    m_scene->ForEachSite([&](std::uint32_t slot, const CMapScene::CSiteNode& owner) {
+        if (owner.hidden || !owner.links || Cancelled())
+            return;
+        const CPoint ownerCenter = CenterOf(owner.x, owner.y, kSiteDiameter);
+        for (std::uint32_t i = 0; i < owner.links->size(); ++i) {
+            const CMapScene::CLink& link = (*owner.links)[i];
+            if (link.hidden)
                 continue;
             if (lines) {
                 UseLinePen(painter, m_pens->link);
-                DrawLine(painter, owner->Center(), link->Center());
+                DrawLine(painter, ownerCenter, CenterOf(link.x, link.y, kLinkDiameter));
             }
-            DrawSiteNode(painter, *link);
+            DrawLink(painter, slot, i);
         }
-    }
+    });
 }
 
 void CMapRenderer::DrawLinesIntoVisitedSites(QPainter& painter) {
     UseLinePen(painter, m_pens->siteLine);
-    const auto& urlMap = m_database.UrlMap();
-    for (const auto& owner : m_database.Sites()) {
-        if (!owner || owner->m_hidden)
-            continue;
-        for (const auto& link : owner->m_links) {
-            if (!link || link->m_url == owner->m_url)
+    const CMapScene& scene = *m_scene;
+    const auto visited = VisitedSitesByUrl(scene);
+    scene.ForEachSite([&](std::uint32_t, const CMapScene::CSiteNode& owner) {
+        if (owner.hidden || !owner.links || Cancelled())
+            return;
+        const CPoint ownerCenter = CenterOf(owner.x, owner.y, kSiteDiameter);
+        for (const CMapScene::CLink& link : *owner.links) {
+            if (link.texts->url == owner.texts->url)
                 continue;
-            const auto found = urlMap.find(link->m_url);
-            const CSite* target = found == urlMap.end() ? nullptr : found->second;
-            if (!target || target->m_hidden)
+            const auto found = visited.find(link.texts->url);
+            if (found == visited.end())
                 continue;
-            DrawLine(painter, link->Center(), target->Center());
-            DrawLine(painter, link->Center(), owner->Center());
+            const CMapScene::CSiteNode& target = scene.Site(found->second);
+            if (target.hidden)
+                continue;
+            const CPoint linkCenter = CenterOf(link.x, link.y, kLinkDiameter);
+            DrawLine(painter, linkCenter, CenterOf(target.x, target.y, kSiteDiameter));
+            DrawLine(painter, linkCenter, ownerCenter);
         }
-    }
+    });
 }
 
 void CMapRenderer::DrawCategoryLines(QPainter& painter) {
     // Lines go in the order of the pair walk (site i, later site j, entry of i, entry of j), as
     // lines of one colour blended in another order differ in the last bit; the walk only
     // visits the later sites that share a category with i, found through the member lists.
-    const auto& sites = m_database.Sites();
-    std::unordered_map<std::int32_t, std::vector<std::size_t>> members; // ascending indices
-    for (std::size_t i = 0; i < sites.size(); ++i) {
-        const CSite* site = sites[i].get();
-        if (!site || site->m_hidden)
-            continue;
-        for (const CIndexTally::Entry& entry : site->m_categories.Entries()) {
-            auto& list = members[entry.key];
-            if (!entry.removed && (list.empty() || list.back() != i))
-                list.push_back(i);
+    const CMapScene& scene = *m_scene;
+    std::unordered_map<std::int32_t, std::vector<std::uint32_t>> members; // ascending slots
+    scene.ForEachSite([&](std::uint32_t slot, const CMapScene::CSiteNode& site) {
+        if (site.hidden)
+            return;
+        for (std::int32_t key : site.texts->categories) {
+            auto& list = members[key];
+            if (list.empty() || list.back() != slot)
+                list.push_back(slot);
         }
-    }
+    });
     UseLinePen(painter, m_pens->category);
-    std::vector<std::size_t> partners;
-    for (std::size_t i = 0; i < sites.size(); ++i) {
-        const CSite* first = sites[i].get();
-        if (!first || first->m_hidden || first->m_categories.ActiveCount() == 0)
-            continue;
+    std::vector<std::uint32_t> partners;
+    scene.ForEachSite([&](std::uint32_t slot, const CMapScene::CSiteNode& first) {
+        if (first.hidden || first.texts->categories.empty() || Cancelled())
+            return;
         partners.clear();
-        for (const CIndexTally::Entry& entry : first->m_categories.Entries()) {
-            if (entry.removed)
-                continue;
-            const std::vector<std::size_t>& list = members[entry.key];
-            partners.insert(partners.end(), std::upper_bound(list.begin(), list.end(), i),
+        for (std::int32_t key : first.texts->categories) {
+            const std::vector<std::uint32_t>& list = members[key];
+            partners.insert(partners.end(), std::upper_bound(list.begin(), list.end(), slot),
                             list.end());
         }
         std::sort(partners.begin(), partners.end());
         partners.erase(std::unique(partners.begin(), partners.end()), partners.end());
-        for (std::size_t j : partners) {
-            const CSite* second = sites[j].get();
-            for (const CIndexTally::Entry& a : first->m_categories.Entries()) {
-                for (const CIndexTally::Entry& b : second->m_categories.Entries()) {
-                    if (!a.removed && !b.removed && a.key == b.key)
-                        DrawLine(painter, first->Center(), second->Center());
+        const CPoint firstCenter = CenterOf(first.x, first.y, kSiteDiameter);
+        for (std::uint32_t j : partners) {
+            const CMapScene::CSiteNode& second = scene.Site(j);
+            const CPoint secondCenter = CenterOf(second.x, second.y, kSiteDiameter);
+            for (std::int32_t a : first.texts->categories) {
+                for (std::int32_t b : second.texts->categories) {
+                    if (a == b)
+                        DrawLine(painter, firstCenter, secondCenter);
                 }
             }
         }
-    }
+    });
 }
 
 void CMapRenderer::DrawVisitedSites(QPainter& painter) {
-    for (const auto& site : m_database.Sites()) {
-        if (site)
-            DrawSiteNode(painter, *site);
-    }
+    m_scene->ForEachSite([&](std::uint32_t slot, const CMapScene::CSiteNode&) {
+        if (!Cancelled())
+            DrawSite(painter, slot);
+    });
 }
 
-void CMapRenderer::DrawSiteNode(QPainter& painter, CSite& site) {
-    const int d = site.Diameter();
-    if (site.m_hidden || !IsExposed(site.m_x, site.m_y, site.m_width, site.m_height, d))
+void CMapRenderer::DrawAddedSite(QPainter& painter, std::uint32_t siteSlot,
+                                 const std::vector<std::uint32_t>& wordSlots) {
+    const CMapScene& scene = *m_scene;
+    const CMapScene::CSiteNode& site = scene.Site(siteSlot);
+    if (site.hidden)
         return;
-    const bool visited = site.m_visited != 0;
+    const bool lines = LinesDrawn();
+    const CPoint siteCenter = CenterOf(site.x, site.y, kSiteDiameter);
+    if (m_viewFlags & kViewWords) {
+        for (std::uint32_t slot : wordSlots) {
+            const CMapScene::CWordNode& word = scene.Word(slot);
+            if (!word.id || !scene.IsWordShown(word))
+                continue;
+            if (lines) {
+                UseLinePen(painter, m_pens->words);
+                DrawLine(painter, siteCenter, CenterOf(word.x, word.y, kWordDiameter));
+            }
+            DrawWordNode(painter, slot);
+        }
+    }
+    if ((m_viewFlags & kViewLinks) && site.links) {
+        for (std::uint32_t i = 0; i < site.links->size(); ++i) {
+            const CMapScene::CLink& link = (*site.links)[i];
+            if (link.hidden)
+                continue;
+            if (lines) {
+                UseLinePen(painter, m_pens->link);
+                DrawLine(painter, siteCenter, CenterOf(link.x, link.y, kLinkDiameter));
+            }
+            DrawLink(painter, siteSlot, i);
+        }
+    }
+    DrawSite(painter, siteSlot);
+}
+
+void CMapRenderer::Measured(const CNodeRef& ref, const void* id, std::int32_t oldWidth,
+                            std::int32_t oldHeight, std::int32_t width, std::int32_t height) {
+    if (width != oldWidth || height != oldHeight)
+        m_measured.push_back(CMeasuredSize{ref, id, width, height});
+}
+
+void CMapRenderer::DrawSite(QPainter& painter, std::uint32_t slot) {
+    const CMapScene::CSiteNode& site = m_scene->Site(slot);
+    const CNodeRef ref{CNodeRef::kSite, slot, 0};
+    if (site.hidden || IsExcluded(ref))
+        return;
+    DrawSiteNode(painter, ref, site.id, *site.texts, site.x, site.y, site.width, site.height,
+                 site.selected, true);
+}
+
+void CMapRenderer::DrawLink(QPainter& painter, std::uint32_t slot, std::uint32_t index) {
+    const CMapScene::CSiteNode& site = m_scene->Site(slot);
+    if (!site.links || index >= site.links->size())
+        return;
+    const CMapScene::CLink& link = (*site.links)[index];
+    const CNodeRef ref{CNodeRef::kLink, slot, index};
+    if (link.hidden || IsExcluded(ref))
+        return;
+    DrawSiteNode(painter, ref, link.id, *link.texts, link.x, link.y, link.width, link.height,
+                 link.selected, false);
+}
+
+void CMapRenderer::DrawSiteNode(QPainter& painter, const CNodeRef& ref, const void* id,
+                                const CMapScene::CTexts& texts, std::int32_t x, std::int32_t y0,
+                                std::int32_t width, std::int32_t height, bool selected,
+                                bool visited) {
+    const int d = visited ? kSiteDiameter : kLinkDiameter;
+    if (!IsExposed(x, y0, width, height, d))
+        return;
     const CMapFont& font = visited ? m_objects.urlFont : m_objects.linkFont;
 
     painter.setPen(m_pens->outline);
     if (visited)
-        painter.setBrush(site.m_selected ? Inverse(font.color) : font.color);
+        painter.setBrush(selected ? Inverse(font.color) : font.color);
     else
-        painter.setBrush(site.m_selected ? m_objects.inverseLinkBrush : m_objects.linkBrush);
+        painter.setBrush(selected ? m_objects.inverseLinkBrush : m_objects.linkBrush);
     // The pen runs along the inside of the d x d square, as the dot always has.
-    painter.drawEllipse(QRectF(site.m_x + 0.5, site.m_y + 0.5, d - 1, d - 1));
+    painter.drawEllipse(QRectF(x + 0.5, y0 + 0.5, d - 1, d - 1));
 
     painter.setPen(font.color);
-    const int tx = site.m_x + d + kLabelGap;
-    int y = site.m_y;
+    const int tx = x + d + kLabelGap;
+    // Every label steps by the site font's height, whichever font draws its lines.
+    const std::int32_t step = m_objects.urlFont.height;
+    int y = y0;
     int widest = 0;
     std::size_t slot = 0;
     auto drawLine = [&](const std::string& text, bool clean, int indent) {
-        const CMapLabelCache::CLine& line = m_labels->Line(&site, slot++, text, clean, font.font);
+        const CMapLabelCache::CLine& line = m_labels->Line(id, slot++, text, clean, font.font);
         for (const QGlyphRun& run : line.glyphs)
             painter.drawGlyphRun(QPointF(tx + indent, y), run);
         widest = std::max(widest, indent + line.extent);
-        y -= font.height;
+        y -= step;
     };
     if (m_viewFlags & kViewUrl)
-        drawLine(site.m_url, true, 0);
+        drawLine(texts.url, true, 0);
     if (m_viewFlags & kViewTitle)
-        drawLine(site.m_title, true, 0);
+        drawLine(texts.title, true, 0);
     if (m_viewFlags & kViewDate)
-        drawLine(site.TimeText(), false, 0);
-    if ((m_viewFlags & kViewAnnotation) && site.m_annotation != "<NONE>")
-        drawLine(site.m_annotation, true, 0);
+        drawLine(CSite::TimeTextOf(texts.time), false, 0);
+    if ((m_viewFlags & kViewAnnotation) && texts.annotation != "<NONE>")
+        drawLine(texts.annotation, true, 0);
     if (m_viewFlags & kViewCategories) {
-        for (const CIndexTally::Entry& entry : site.m_categories.Entries()) {
-            const CCategory* category =
-                entry.removed || !m_categories ? nullptr : m_categories->CategoryAt(entry.key);
-            if (category)
-                drawLine(category->m_name, false, kCategoryIndent);
+        for (std::int32_t category : texts.categories) {
+            if (const std::string* name = m_scene->CategoryName(category))
+                drawLine(*name, false, kCategoryIndent);
         }
     }
-    y -= font.height;
-    site.m_width = d + kLabelGap + widest;
-    site.m_height = y - site.m_y;
+    y -= step;
+    Measured(ref, id, width, height, d + kLabelGap + widest, y - y0);
 }
 
-void CMapRenderer::DrawWordNode(QPainter& painter, CWordEntry& word) {
-    if (!IsExposed(word.m_x, word.m_y, word.m_width, word.m_height, kWordDiameter))
+void CMapRenderer::DrawWordNode(QPainter& painter, std::uint32_t slot) {
+    const CMapScene::CWordNode& word = m_scene->Word(slot);
+    const CNodeRef ref{CNodeRef::kWord, slot, 0};
+    if (IsExcluded(ref) || !IsExposed(word.x, word.y, word.width, word.height, kWordDiameter))
         return;
     UseLinePen(painter, m_pens->words);
-    painter.setBrush(word.m_selected ? m_objects.inverseWordsBrush : m_objects.wordsBrush);
-    painter.drawEllipse(
-        QRectF(word.m_x + 0.5, word.m_y + 0.5, kWordDiameter - 1, kWordDiameter - 1));
+    painter.setBrush(word.selected ? m_objects.inverseWordsBrush : m_objects.wordsBrush);
+    painter.drawEllipse(QRectF(word.x + 0.5, word.y + 0.5, kWordDiameter - 1, kWordDiameter - 1));
 
     const CMapLabelCache::CLine& line =
-        m_labels->Line(&word, 0, word.m_text, false, m_objects.wordFont.font);
+        m_labels->Line(word.id, 0, *word.text, false, m_objects.wordFont.font);
     painter.setPen(m_objects.wordFont.color);
     for (const QGlyphRun& run : line.glyphs)
-        painter.drawGlyphRun(QPointF(word.m_x + 12, word.m_y + 5), run);
-    word.m_width = kWordDiameter + line.extent + 2;
-    word.m_height = std::max(static_cast<int>(std::ceil(m_metrics->word.height())), kWordDiameter);
+        painter.drawGlyphRun(QPointF(word.x + 12, word.y + 5), run);
+    Measured(ref, word.id, word.width, word.height, kWordDiameter + line.extent + 2,
+             std::max(static_cast<int>(std::ceil(m_metrics->word.height())), kWordDiameter));
 }
+
+// ---- overview ---------------------------------------------------------------------------------
 
 void CMapRenderer::DrawOverview(QPainter& painter, const QSize& client, const QRect& viewRect,
                                 bool debugMode) {
+    DrawOverviewNodes(painter, client);
+    DrawOverviewFrame(painter, m_objects, viewRect, debugMode);
+}
+
+void CMapRenderer::DrawOverviewNodes(QPainter& painter, const QSize& client) {
     const int width = client.width();
     const int height = client.height();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRect(QPoint(0, 0), client), m_objects.backgroundBrush);
-
     auto square = [&](std::int32_t x, std::int32_t y, int side, const QColor& color) {
         painter.fillRect(
             QRect(OverviewCoordinate(x, width), OverviewCoordinate(y, height), side, side), color);
     };
-    for (const auto& site : m_database.Sites()) {
-        if (site && !site->m_hidden)
-            square(site->m_x, site->m_y, kOverviewSiteSquare, m_objects.urlFont.color);
-    }
+    const CMapScene& scene = *m_scene;
+    scene.ForEachSite([&](std::uint32_t, const CMapScene::CSiteNode& site) {
+        if (!site.hidden && !Cancelled())
+            square(site.x, site.y, kOverviewSiteSquare, m_objects.urlFont.color);
+    });
     if (m_viewFlags & kViewLinks) {
         const QColor linkColor = m_objects.linkBrush.color();
-        for (const auto& site : m_database.Sites()) {
-            if (!site || site->m_hidden)
-                continue;
-            for (const auto& link : site->m_links) {
-                if (link && !link->m_hidden)
-                    square(link->m_x, link->m_y, kOverviewSmallSquare, linkColor);
+        scene.ForEachSite([&](std::uint32_t, const CMapScene::CSiteNode& site) {
+            if (site.hidden || !site.links || Cancelled())
+                return;
+            for (const CMapScene::CLink& link : *site.links) {
+                if (!link.hidden)
+                    square(link.x, link.y, kOverviewSmallSquare, linkColor);
             }
-        }
+        });
     }
     if (m_viewFlags & kViewWords) {
         const QColor wordsColor = m_objects.wordsBrush.color();
-        for (const auto& [text, word] : m_database.Words()) {
-            if (word && IsWordShown(*word))
-                square(word->m_x, word->m_y, kOverviewSmallSquare, wordsColor);
+        scene.ForEachWord([&](std::uint32_t, const CMapScene::CWordNode& word) {
+            if (!Cancelled() && scene.IsWordShown(word))
+                square(word.x, word.y, kOverviewSmallSquare, wordsColor);
+        });
+    }
+    painter.restore();
+}
+
+void CMapRenderer::DrawOverviewAddedSite(QPainter& painter, const QSize& client,
+                                         std::uint32_t siteSlot,
+                                         const std::vector<std::uint32_t>& wordSlots) {
+    const CMapScene& scene = *m_scene;
+    if (siteSlot >= scene.SiteSlots() || !scene.Site(siteSlot).id || scene.Site(siteSlot).hidden)
+        return;
+    const CMapScene::CSiteNode& site = scene.Site(siteSlot);
+    auto square = [&](std::int32_t x, std::int32_t y, int side, const QColor& color) {
+        painter.fillRect(QRect(OverviewCoordinate(x, client.width()),
+                               OverviewCoordinate(y, client.height()), side, side),
+                         color);
+    };
+    if (m_viewFlags & kViewWords) {
+        for (std::uint32_t slot : wordSlots) {
+            const CMapScene::CWordNode& word = scene.Word(slot);
+            if (word.id && scene.IsWordShown(word))
+                square(word.x, word.y, kOverviewSmallSquare, m_objects.wordsBrush.color());
         }
     }
+    if ((m_viewFlags & kViewLinks) && site.links) {
+        for (const CMapScene::CLink& link : *site.links) {
+            if (!link.hidden)
+                square(link.x, link.y, kOverviewSmallSquare, m_objects.linkBrush.color());
+        }
+    }
+    square(site.x, site.y, kOverviewSiteSquare, m_objects.urlFont.color);
+}
 
-    QPen outline = m_objects.outlinePen;
+void CMapRenderer::DrawOverviewFrame(QPainter& painter, const CDrawingObjects& objects,
+                                     const QRect& viewRect, bool debugMode) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPen outline = objects.outlinePen;
     outline.setCosmetic(true);
     painter.setPen(outline);
     painter.setBrush(Qt::NoBrush);
@@ -447,8 +654,7 @@ void CMapRenderer::DrawOverview(QPainter& painter, const QSize& client, const QR
     painter.fillRect(QRect(viewRect.x() + viewRect.width() - kHandleSize,
                            viewRect.y() + viewRect.height() - kHandleSize, kHandleSize,
                            kHandleSize),
-                     m_objects.outlineBrush);
-
+                     objects.outlineBrush);
     if (debugMode) {
         painter.setPen(Qt::white);
         const QFontMetricsF metrics(painter.font());

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "model/rect.h"
+#include "views/mapscene.h"
 
 #include <QRect>
 #include <QRectF>
 #include <QSize>
 #include <QTransform>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -16,33 +19,51 @@ class CCategoryTree;
 class CDrawingObjects;
 class CLineRaster;
 class CMapLabelCache;
-class CSite;
 class CSiteDatabase;
 class CWordEntry;
-struct CMapNodeRef;
-class QFontMetricsF;
 class QImage;
 class QPainter;
 class QPen;
 
-// Draws the linkage map and the overview map of the store on any QPainter: the map widgets,
+// A node's label size as a paint measured it, for the store (the scene node names it).
+struct CMeasuredSize {
+    CMapScene::CNodeRef node;
+    const void* id = nullptr;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+// Draws the linkage map and the overview map on any QPainter: the map widgets' pictures,
 // images, printer pages and the exported PNG all go through this one class.
 //
-// Nothing is owned; the database, the hierarchy (may be null: no category names or lines) and
-// the drawing objects must outlive the renderer. Drawing a site or word node writes its
-// m_width and m_height, as the label sizes are only known once drawn.
+// It draws a scene (CMapScene), so it may run on any thread: it reads nothing else. A paint
+// measures the label of every node it draws; the sizes that differ from the scene's are kept
+// (MeasuredSizes) for the window's thread to write into the store. Built over the store itself
+// (window's thread only), the renderer copies a scene from it and writes the sizes back after
+// each paint. The drawing objects must outlive the renderer.
 class CMapRenderer {
 public:
+    CMapRenderer(std::shared_ptr<const CMapScene> scene, const CDrawingObjects& objects,
+                 std::int32_t viewFlags);
+    // The hierarchy may be null (no category names or lines).
     CMapRenderer(CSiteDatabase& database, const CCategoryTree* categories,
                  const CDrawingObjects& objects, std::int32_t viewFlags);
     ~CMapRenderer();
     CMapRenderer(CMapRenderer&&) noexcept;
 
-    // Label lines laid out by earlier paints (not owned; must outlive the renderer). Without
-    // one the renderer keeps its own for as long as it lives.
+    // Label lines laid out by earlier paints (not owned; must outlive the renderer, and be used
+    // by one thread at a time). Without one the renderer keeps its own while it lives.
     void SetLabelCache(CMapLabelCache* labels) { m_labels = labels; }
     // While tracking (a mouse button is down on the map) no connecting line is drawn.
     void SetTracking(bool tracking) { m_tracking = tracking; }
+    // Nodes left out of the picture (those being dragged, drawn over it on their own).
+    void SetExcluded(std::vector<CMapScene::CNodeRef> nodes) { m_excluded = std::move(nodes); }
+    // A paint stops early, leaving its picture unfinished, once `cancel` is set.
+    void SetCancel(const std::atomic<bool>* cancel) { m_cancel = cancel; }
+    // Called now and then during a paint on the window's thread (to show progress); a paint
+    // stops early when it answers true.
+    void SetProgress(std::function<bool()> progress) { m_progress = std::move(progress); }
+    bool WasCancelled() const;
 
     // The mapping of the world rectangle (x0, y0)-(x1, y1) onto a device area of `size` pixels
     // with its top-left at (0, 0): x and y scaled independently. A zero extent counts as 1.
@@ -57,56 +78,88 @@ public:
     // touch `exposedWorld` (world units) are drawn. Nothing is filled behind them.
     void DrawMap(QPainter& painter, const QRectF& exposedWorld);
     // Sets the mapping for a device area of `size`, fills `exposedDevice` with the background
-    // colour when `fillBackground`, and draws the part of the map inside it.
-    // With `nodes` (drawing order, see CMapIndex), only those nodes are drawn, without lines:
-    // the picture while tracking, for a caller that knows which nodes lie near the area.
+    // colour when `fillBackground`, and draws the part of the map inside it. With `nodes`,
+    // only those nodes are drawn, in the map's order, without lines.
     void PaintMap(QPainter& painter, const CRect& world, const QSize& size,
                   const QRect& exposedDevice, bool fillBackground,
-                  const std::vector<CMapNodeRef>* nodes = nullptr);
+                  const std::vector<CMapScene::CNodeRef>* nodes = nullptr);
+    // Draws one visited site that was just added over a picture of the map: the lines to its
+    // words (`wordSlots`, in the order of their texts) and their dots, its link nodes with their
+    // lines, and its own dot and label.
+    void PaintAddedSite(QPainter& painter, const CRect& world, const QSize& size,
+                        std::uint32_t siteSlot, const std::vector<std::uint32_t>& wordSlots);
     // The whole world rectangle drawn into a new image of `size` pixels on the background.
     QImage RenderImage(const CRect& world, const QSize& size);
 
     // The overview map on a client area of `client` pixels: background, a 4 x 4 square per
     // visible visited site, 2 x 2 squares for link nodes and shared words (by the view flags),
-    // the overview rectangle `viewRect` with its 10 x 10 handle, and "D" when `debugMode`.
+    // then the overview rectangle (DrawOverviewFrame).
     void DrawOverview(QPainter& painter, const QSize& client, const QRect& viewRect,
                       bool debugMode);
+    // The background and the squares only.
+    void DrawOverviewNodes(QPainter& painter, const QSize& client);
+    // The squares of one visited site that was just added, its link nodes and its words.
+    void DrawOverviewAddedSite(QPainter& painter, const QSize& client, std::uint32_t siteSlot,
+                               const std::vector<std::uint32_t>& wordSlots);
+    // The overview rectangle `viewRect` with its 10 x 10 handle, and "D" when `debugMode`.
+    static void DrawOverviewFrame(QPainter& painter, const CDrawingObjects& objects,
+                                  const QRect& viewRect, bool debugMode);
 
-    // A visited site is drawn when visible; a word when it is carried by at least 2 sites of
-    // which at least 2 are visible.
+    // The label sizes measured so far that differ from the scene's.
+    const std::vector<CMeasuredSize>& MeasuredSizes() const { return m_measured; }
+
+    // A word of the store is drawn when it is carried by at least 2 sites of which at least
+    // 2 are visible.
     static bool IsWordShown(const CWordEntry& word);
 
 private:
     struct CTextMetrics;
     struct CPens;
+    using CNodeRef = CMapScene::CNodeRef;
 
     void DrawWordLayer(QPainter& painter);
     void DrawLinkLayer(QPainter& painter);
     void DrawLinesIntoVisitedSites(QPainter& painter);
     void DrawCategoryLines(QPainter& painter);
     void DrawVisitedSites(QPainter& painter);
-    void DrawNodes(QPainter& painter, const QRectF& exposedWorld,
-                   const std::vector<CMapNodeRef>& nodes);
+    void DrawNodes(QPainter& painter, const std::vector<CNodeRef>& nodes);
+    void DrawAddedSite(QPainter& painter, std::uint32_t siteSlot,
+                       const std::vector<std::uint32_t>& wordSlots);
     void BeginDrawing(QPainter& painter, const QRectF& exposedWorld);
     void EndDrawing(QPainter& painter);
+    void WriteSizesToStore();
 
-    void DrawSiteNode(QPainter& painter, CSite& site);
-    void DrawWordNode(QPainter& painter, CWordEntry& word);
+    void DrawSiteNode(QPainter& painter, const CNodeRef& ref, const void* id,
+                      const CMapScene::CTexts& texts, std::int32_t x, std::int32_t y,
+                      std::int32_t width, std::int32_t height, bool selected, bool visited);
+    void DrawSite(QPainter& painter, std::uint32_t slot);
+    void DrawLink(QPainter& painter, std::uint32_t slot, std::uint32_t link);
+    void DrawWordNode(QPainter& painter, std::uint32_t slot);
+    void Measured(const CNodeRef& ref, const void* id, std::int32_t oldWidth,
+                  std::int32_t oldHeight, std::int32_t width, std::int32_t height);
     void DrawLine(QPainter& painter, const CPoint& from, const CPoint& to);
     void UseLinePen(QPainter& painter, const QPen& pen);
     bool IsExposed(int x, int y, int width, int height, int diameter) const;
+    bool IsExcluded(const CNodeRef& ref) const;
     bool LinesDrawn() const;
+    bool Cancelled();
 
-    CSiteDatabase& m_database;
-    const CCategoryTree* m_categories;
+    std::shared_ptr<const CMapScene> m_scene;
+    CSiteDatabase* m_store = nullptr; // set when drawing the store itself
     const CDrawingObjects& m_objects;
     std::int32_t m_viewFlags;
     bool m_tracking = false;
+    std::vector<CNodeRef> m_excluded;
+    const std::atomic<bool>* m_cancel = nullptr;
+    std::function<bool()> m_progress;
+    bool m_cancelled = false;
+    unsigned m_steps = 0;
     QRectF m_exposed;
     std::unique_ptr<const CTextMetrics> m_metrics; // while drawing
     CMapLabelCache* m_labels = nullptr;
     std::unique_ptr<CMapLabelCache> m_ownLabels;
     std::unique_ptr<const CPens> m_pens;
+    std::vector<CMeasuredSize> m_measured;
     // Lines go straight into the image (same pixels, less work) while the painter draws a
     // whole map on an image clipped to m_rasterClip only.
     std::optional<QRectF> m_rasterClip;

@@ -1,6 +1,8 @@
 #include "views/metaview.h"
 
 #include "common/debuglog.h"
+#include "model/errorreport.h"
+#include "model/site.h"
 #include "model/sitedatabase.h"
 #include "shell/korvodoc.h"
 #include "shell/mainframe.h"
@@ -8,11 +10,16 @@
 #include "views/korvoview.h"
 #include "views/mapnavigator.h"
 #include "views/maprenderer.h"
+#include "views/maprenderqueue.h"
+#include "views/mapscenekeeper.h"
+#include "views/urllist.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPrinter>
 #include <QResizeEvent>
 #include <QWheelEvent>
 
@@ -31,13 +38,31 @@ int ScaledToWorld(int pixels, int clientSize) {
 } // namespace
 
 CMetaView::CMetaView(CMainFrame& frame, QWidget* parent)
-    : QWidget(parent), m_frame(frame), m_objects(frame.Settings()) {
+    : QWidget(parent), m_frame(frame), m_objects(frame.Settings()),
+      m_display(std::make_shared<const CSettings>(frame.Settings())),
+      m_renders(std::make_unique<CMapRenderQueue>(1)) {
     setObjectName(QStringLiteral("OverviewMap"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
-    if (CKorvoDoc* document = m_frame.Document())
-        document->AddView(this, [this] { OnUpdate(); });
+    m_frame.Document()->AddView(this, [this] { OnUpdate(); });
+    connect(m_renders.get(), &CMapRenderQueue::Finished, this, &CMetaView::OnPictureFinished);
+    connect(&Keeper(), &CMapSceneKeeper::Changed, this, [this] { update(); });
+    connect(&Keeper(), &CMapSceneKeeper::SiteAdded, this, &CMetaView::OnSiteAdded);
+    // The pane last worked in decides what the print commands print; menus and dialogs that
+    // take the focus meanwhile do not count.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        const QWidget* logBook = m_frame.LogBook();
+        if (now == this)
+            m_active = true;
+        else if (qobject_cast<CKorvoView*>(now) ||
+                 (logBook && now && (now == logBook || logBook->isAncestorOf(now))))
+            m_active = false;
+    });
     InitialUpdate();
+}
+
+CMapSceneKeeper& CMetaView::Keeper() const {
+    return m_frame.Maps().Keeper();
 }
 
 CMetaView::~CMetaView() {
@@ -89,20 +114,112 @@ void CMetaView::CenterOn(int worldX, int worldY) {
 
 void CMetaView::OnUpdate() {
     m_objects.Rebuild(m_frame.Settings());
+    m_display = std::make_shared<const CSettings>(m_frame.Settings());
+    ++m_displayGeneration;
     update();
 }
 
-void CMetaView::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    painter.setClipRect(event->rect());
-    CSiteDatabase* database = m_frame.Database();
-    if (!database) {
-        painter.fillRect(rect(), m_objects.backgroundBrush);
+CMapRenderRequest CMetaView::WantedPicture() const {
+    CMapRenderRequest request;
+    request.kind = CMapRenderRequest::kOverview;
+    request.display = m_display;
+    request.displayMark = m_displayGeneration;
+    request.viewFlags = m_frame.Settings().viewFlags;
+    request.size = size();
+    request.version = Keeper().Version();
+    return request;
+}
+
+namespace {
+
+bool SamePicture(const CMapRenderRequest& a, const CMapRenderRequest& b) {
+    return a.size == b.size && a.viewFlags == b.viewFlags && a.displayMark == b.displayMark &&
+           a.version == b.version;
+}
+
+} // namespace
+
+void CMetaView::AskForPicture() {
+    if (!m_frame.Database())
+        return;
+    CMapRenderRequest wanted = WantedPicture();
+    if (wanted.size.isEmpty() || (m_asked && SamePicture(*m_asked, wanted)))
+        return;
+    const bool sameFrame = m_asked && m_asked->size == wanted.size &&
+                           m_asked->viewFlags == wanted.viewFlags &&
+                           m_asked->displayMark == wanted.displayMark;
+    m_asked = std::make_unique<CMapRenderRequest>(wanted);
+    wanted.scene = Keeper().Snapshot();
+    m_renders->Request(std::move(wanted), !sameFrame);
+}
+
+bool CMetaView::IsPictureCurrent() const {
+    return m_pictureRequest && !m_pictureTouched && m_renders->IsIdle() &&
+           SamePicture(*m_pictureRequest, WantedPicture());
+}
+
+void CMetaView::OnPictureFinished(const std::shared_ptr<const CMapPicture>& picture) {
+    m_picture = picture->image;
+    m_pictureRequest = std::make_unique<CMapRenderRequest>(picture->request);
+    m_pictureTouched = false;
+    update();
+}
+
+void CMetaView::OnSiteAdded(CSite* site) {
+    if (m_picture.isNull() || !m_pictureRequest || !site)
+        return;
+    const CMapScene& scene = Keeper().Scene();
+    const std::int64_t slot = scene.SlotOf(site);
+    if (slot < 0)
+        return;
+    std::vector<std::uint32_t> wordSlots;
+    for (const auto& [text, word] : site->m_words) {
+        const std::int64_t wordSlot = scene.SlotOf(word);
+        if (wordSlot >= 0)
+            wordSlots.push_back(static_cast<std::uint32_t>(wordSlot));
+    }
+    CMapRenderer renderer(Keeper().SharedScene(), m_objects, m_frame.Settings().viewFlags);
+    QPainter painter(&m_picture);
+    renderer.DrawOverviewAddedSite(painter, m_pictureRequest->size,
+                                   static_cast<std::uint32_t>(slot), wordSlots);
+    painter.end();
+    m_pictureTouched = true;
+    update();
+}
+
+QImage CMetaView::RenderOverview() {
+    QImage image(size(), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    QPainter painter(&image);
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    renderer.DrawOverview(painter, size(), m_viewRect, false);
+    return image;
+}
+
+void CMetaView::PrintOverview(QPrinter& printer) {
+    QPainter painter(&printer);
+    if (!painter.isActive()) {
+        ShowError("Can't print the map: the printer could not be started.");
         return;
     }
-    CMapRenderer renderer(*database, m_frame.CategoryTree(), m_objects,
-                          m_frame.Settings().viewFlags);
-    renderer.DrawOverview(painter, size(), m_viewRect, IsDebugMode());
+    // The pane's pixels spread over the page, as the linkage map spreads its world.
+    painter.setWindow(QRect(QPoint(0, 0), size()));
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    renderer.DrawOverview(painter, size(), m_viewRect, false);
+}
+
+void CMetaView::paintEvent(QPaintEvent* event) {
+    AskForPicture();
+    QPainter painter(this);
+    painter.setClipRect(event->rect());
+    if (m_picture.isNull() || !m_frame.Database())
+        painter.fillRect(rect(), m_objects.backgroundBrush);
+    else if (m_picture.size() == size())
+        painter.drawImage(event->rect().topLeft(), m_picture, event->rect());
+    else
+        painter.drawImage(QRect(QPoint(0, 0), size()), m_picture);
+    CMapRenderer::DrawOverviewFrame(painter, m_objects, m_viewRect, IsDebugMode());
 }
 
 void CMetaView::mousePressEvent(QMouseEvent* event) {
@@ -125,12 +242,21 @@ void CMetaView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CMetaView::ApplyPointer(const QPoint& p) {
+    // The rectangle stays inside the pane: a map dragged off the world shows nothing.
+    const int paneWidth = m_client.width();
+    const int paneHeight = m_client.height();
     if (m_dragMode == kMoving) {
-        m_viewRect.moveTo(p.x() - m_grab.x(), p.y() - m_grab.y());
+        const int x =
+            std::clamp(p.x() - m_grab.x(), 0, std::max(0, paneWidth - m_viewRect.width()));
+        const int y =
+            std::clamp(p.y() - m_grab.y(), 0, std::max(0, paneHeight - m_viewRect.height()));
+        m_viewRect.moveTo(x, y);
         update();
     } else if (m_dragMode == kResizing) {
-        const int width = p.x() - m_grab.x() - m_viewRect.x() + kHandleSize;
-        const int height = p.y() - m_grab.y() - m_viewRect.y() + kHandleSize;
+        const int width =
+            std::min(p.x() - m_grab.x() - m_viewRect.x() + kHandleSize, paneWidth - m_viewRect.x());
+        const int height = std::min(p.y() - m_grab.y() - m_viewRect.y() + kHandleSize,
+                                    paneHeight - m_viewRect.y());
         if (width > kHandleSize)
             m_viewRect.setWidth(width);
         if (height > kHandleSize)
@@ -169,6 +295,6 @@ void CMetaView::resizeEvent(QResizeEvent* event) {
     m_client = event->size();
     if (m_initialised) {
         UpdateWorldRect();
-        m_frame.Refresh();
+        m_frame.Document()->UpdateAllViews();
     }
 }

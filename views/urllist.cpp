@@ -88,10 +88,6 @@ CLogItem CUrlList::Item(const QModelIndex& index) const {
     return m_model->Item(index);
 }
 
-void CUrlList::UpdateSiteImages(CSite* site) {
-    m_document.NoteSiteChanged(site);
-}
-
 // ---- drop -----------------------------------------------------------------------------------
 
 bool CUrlList::DropItem(const QModelIndex& target, const QModelIndex& dropped) {
@@ -150,7 +146,7 @@ bool CUrlList::Drop(const QModelIndex& targetIndex, CDropped& dropped) {
         Beep();
         return false;
     }
-    Refresh();
+    UpdateViews();
     return true;
 }
 
@@ -252,7 +248,7 @@ void CUrlList::Cut() {
         Beep();
         return;
     }
-    Refresh();
+    UpdateViews();
 }
 
 void CUrlList::CutSite(const CLogItem& item) {
@@ -540,31 +536,31 @@ void CUrlList::commitData(QWidget* editor) {
 
 void CUrlList::OnHide(CSite* site, bool hide) {
     hide ? m_document.HideSite(site) : m_document.ShowSite(site);
-    Refresh();
+    UpdateViews();
 }
 
 void CUrlList::OnHideLinks(CSite* site, bool hide) {
     hide ? m_document.HideLinks(site) : m_document.ShowLinks(site);
-    Refresh();
+    UpdateViews();
 }
 
 void CUrlList::OnHideAll(bool hide) {
     hide ? m_document.HideAll() : m_document.ShowAll();
-    Refresh();
+    UpdateViews();
 }
 
 void CUrlList::OnFocusCategory(CCategory* category) {
     m_document.HideAll();
     for (CSite* site : category->m_sites)
         m_document.ShowSite(site);
-    Refresh();
+    UpdateViews();
 }
 
 void CUrlList::OnCategoryProperties(CCategory* category) {
     CCategoryPropertiesDlg dialog(*category, this);
     if (dialog.exec() == QDialog::Accepted && dialog.IsModified()) {
         m_document.NoteCategoriesChanged();
-        Refresh();
+        UpdateViews();
     }
 }
 
@@ -573,8 +569,8 @@ void CUrlList::Beep() {
     QApplication::beep();
 }
 
-void CUrlList::Refresh() {
-    m_document.Refresh();
+void CUrlList::UpdateViews() {
+    m_document.UpdateAllViews();
 }
 
 // ---- drag and drop --------------------------------------------------------------------------

@@ -64,9 +64,6 @@ public:
     // owns it. Its actions act on `index`.
     QMenu* MakeContextMenu(const QModelIndex& index);
 
-    // For a caller that changed the site's hidden flag without telling the document.
-    void UpdateSiteImages(CSite* site);
-
 signals:
     // What the window does for the log book.
     void OpenSiteRequested(CSite* site);
@@ -126,7 +123,8 @@ private:
     void DiscardClipboard();
     void DiscardCutCategory();
     void Beep();
-    void Refresh();
+    // After an edit that told the document what it changed: the views update.
+    void UpdateViews();
 
     void AddSiteCommands(QMenu& menu, const CLogItem& item);
     void OnHide(CSite* site, bool hide);

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 namespace {
@@ -145,6 +146,17 @@ private:
     ErrorHandler m_previous;
 };
 
+// One poll, waited for to its end.
+void PollAndWait(CBrowserLinkSet& links) {
+    links.PollBrowsers();
+    EXPECT_TRUE(WaitUntil([&] {
+        for (int i = 0; i < kBrowserLinkCount; ++i)
+            if (links.IsPolling(static_cast<EBrowserLinkIndex>(i)))
+                return false;
+        return true;
+    }));
+}
+
 uint32_t NumberOf(const std::string& name) {
     return static_cast<uint32_t>(std::stoul(name.substr(4)));
 }
@@ -244,17 +256,21 @@ TEST_F(BrowserLinkTest, ServedRequestsAnswerWithTimeFalseZeroAndATempName) {
 TEST_F(BrowserLinkTest, SentVerbsCarryTheirItemsAndReadTheirReplies) {
     CBrowserLink nsshell("NSShell", &owner);
     CBrowserLink link("NETSCAPE", &owner);
-    EXPECT_FALSE(link.Version()); // nobody serves NETSCAPE yet
-    EXPECT_TRUE(link.ListWindows().empty());
-    EXPECT_EQ(link.GetWindowInfo(1), "");
+    const auto version = [&](auto done) { link.Version(done); };
+    const auto listWindows = [&](auto done) { link.ListWindows(done); };
+    EXPECT_FALSE(Await<bool>(version)); // nobody serves NETSCAPE yet
+    EXPECT_TRUE(Await<std::vector<uint32_t>>(listWindows).empty());
+    EXPECT_EQ(Await<std::string>([&](auto done) { link.GetWindowInfo(1, done); }), "");
 
     CFakeBrowser browser({"NETSCAPE"});
     browser.windows["NETSCAPE"] = {{3, "http://x.example/a%20b%20c.html"}, {9, "http://y/"}};
-    EXPECT_TRUE(link.Version());
-    EXPECT_TRUE(link.RegisterUrlEcho());
-    EXPECT_EQ(link.ListWindows(), (std::vector<uint32_t>{3, 9}));
-    EXPECT_EQ(link.GetWindowInfo(3), "http://x.example/a b c.html");
+    EXPECT_TRUE(Await<bool>(version));
+    EXPECT_TRUE(Await<bool>([&](auto done) { link.RegisterUrlEcho(done); }));
+    EXPECT_EQ(Await<std::vector<uint32_t>>(listWindows), (std::vector<uint32_t>{3, 9}));
+    EXPECT_EQ(Await<std::string>([&](auto done) { link.GetWindowInfo(3, done); }),
+              "http://x.example/a b c.html");
     link.OpenUrl("http://site.example/", "", 0xFFFFFFFF, 0, "", "", link.OwnServiceName());
+    ASSERT_TRUE(WaitUntil([&] { return !link.IsBusy(); }));
 
     const std::string own = link.OwnServiceName();
     const std::vector<std::string> expected = {
@@ -306,36 +322,38 @@ TEST_F(BrowserLinkTest, TakenOwnNameIsReportedAndConstructionGoesOn) {
 
 TEST_F(BrowserLinkTest, PollVisitsBrowsersInOrderAndRegistersThoseThatAnswer) {
     CBrowserLinkSet links(&owner);
-    links.PollBrowsers(); // nobody answers: nothing registered, nothing shown
+    PollAndWait(links); // nobody answers: nothing registered, nothing shown
     for (int i = 0; i < kBrowserLinkCount; ++i)
         EXPECT_FALSE(links.IsRegistered(static_cast<EBrowserLinkIndex>(i)));
     EXPECT_TRUE(errors.empty());
 
     auto browsers = std::make_unique<CFakeBrowser>(
         std::vector<std::string>{"NSShell", "NETSCAPE", "IEXPLORE", "OPERA"});
-    links.PollBrowsers();
-    std::vector<std::string> versions;
-    for (const std::string& call : browsers->calls)
-        if (call.find("WWW_Version") != std::string::npos)
-            versions.push_back(call.substr(0, call.find(' ')));
-    EXPECT_EQ(versions, (std::vector<std::string>{"NETSCAPE", "OPERA", "NSShell", "IEXPLORE"}));
-    EXPECT_TRUE(links.IsRegistered(kLinkNetscape));
-    EXPECT_TRUE(links.IsRegistered(kLinkIExplore));
-    EXPECT_EQ(browsers->calls[1], "NETSCAPE WWW_RegisterURLEcho \"" +
-                                      links.Link(kLinkNetscape).OwnServiceName() + "\"");
+    PollAndWait(links);
+    // The browsers answer each on their own, so only each link's own order is fixed.
+    std::multiset<std::string> asked(browsers->calls.begin(), browsers->calls.end());
+    for (const char* browser : {"NETSCAPE", "OPERA", "NSShell", "IEXPLORE"})
+        EXPECT_EQ(asked.count(std::string(browser) + " WWW_Version WWW_Version"), 1u) << browser;
+    for (int i = 0; i < kBrowserLinkCount; ++i)
+        EXPECT_TRUE(links.IsRegistered(static_cast<EBrowserLinkIndex>(i)));
+    const std::string netscapeEcho =
+        "NETSCAPE WWW_RegisterURLEcho \"" + links.Link(kLinkNetscape).OwnServiceName() + "\"";
+    const auto& calls = browsers->calls;
+    EXPECT_LT(std::find(calls.begin(), calls.end(), "NETSCAPE WWW_Version WWW_Version"),
+              std::find(calls.begin(), calls.end(), netscapeEcho));
 
     // Registered browsers are only asked for their version again.
     browsers->calls.clear();
-    links.PollBrowsers();
+    PollAndWait(links);
     EXPECT_EQ(browsers->calls.size(), 4u + 1u); // + OPERA's window list in Active Mode
 
     browsers.reset(); // all browsers quit
-    links.PollBrowsers();
+    PollAndWait(links);
     EXPECT_FALSE(links.IsRegistered(kLinkNetscape));
     EXPECT_FALSE(links.IsRegistered(kLinkOpera));
 
     browsers = std::make_unique<CFakeBrowser>(std::vector<std::string>{"NETSCAPE"});
-    links.PollBrowsers();
+    PollAndWait(links);
     EXPECT_TRUE(links.IsRegistered(kLinkNetscape));
     EXPECT_FALSE(links.IsRegistered(kLinkOpera));
     EXPECT_TRUE(errors.empty());
@@ -350,13 +368,13 @@ TEST_F(BrowserLinkTest, OperaWindowScanTakesNewPagesOnlyInActiveMode) {
                               {3, "http://pic.JPG"},
                               {4, "http://known/"},
                               {5, "http://two%20words/"}};
-    links.PollBrowsers(); // registers; no scan before registration
+    PollAndWait(links); // registers; no scan before registration
     EXPECT_TRUE(owner.started.empty());
     owner.active = false;
-    links.PollBrowsers();
+    PollAndWait(links);
     EXPECT_TRUE(owner.started.empty());
     owner.active = true;
-    links.PollBrowsers();
+    PollAndWait(links);
     EXPECT_EQ(owner.started, (std::vector<std::string>{"http://one/", "http://two words/"}));
 }
 
@@ -367,17 +385,67 @@ TEST_F(BrowserLinkTest, CaptureAsksFirstLinkByNumberAndOthersByTheirLists) {
     browsers.windows["NSShell"] = {{0, "http://zero/"}, {29, "http://last/"}, {30, "http://not/"}};
     browsers.windows["IEXPLORE"] = {{7, "http://ie/"}, {8, "http://zero/"}, {9, "http://a.gif"}};
     owner.active = false;
-    std::vector<std::string> taken;
-    const int count = links.CaptureCurrentPages([&](const std::string& url) {
-        taken.push_back(url);
+    std::multiset<std::string> taken;
+    std::optional<int> count;
+    const auto take = [&](const std::string& url) {
+        taken.insert(url);
         owner.StartAddUrl(url);
-    });
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(taken, (std::vector<std::string>{"http://zero/", "http://last/", "http://ie/"}));
+    };
+    ASSERT_TRUE(links.CaptureCurrentPages(take, [&](int n) { count = n; }));
+    EXPECT_FALSE(links.CaptureCurrentPages(take)); // one capture at a time
+    ASSERT_TRUE(WaitUntil([&] { return count.has_value(); }));
+    EXPECT_EQ(*count, 3);
+    EXPECT_EQ(taken, (std::multiset<std::string>{"http://zero/", "http://last/", "http://ie/"}));
     size_t nsshellAsks = 0;
     for (const std::string& call : browsers.calls)
         nsshellAsks += call.rfind("NSShell WWW_GetWindowInfo", 0) == 0;
     EXPECT_EQ(nsshellAsks, 30u);
+}
+
+using EBehaviour = CMisbehavingPeer::EBehaviour;
+
+// Verbs asked while one waits for a slow browser follow it, one conversation at a time, and the
+// event loop turns meanwhile.
+TEST_F(BrowserLinkTest, VerbsAskedWhileOneWaitsFollowItOneConversationAtATime) {
+    CMisbehavingPeer browser(dir.SocketPath("NETSCAPE"), EBehaviour::kSlow, 200);
+    CBrowserLink link("NETSCAPE", &owner);
+    CHeartbeat heartbeat;
+    std::vector<std::string> finished;
+    link.Version([&](bool answered) { finished.push_back(answered ? "version" : "none"); });
+    link.OpenUrl("http://a.example/", "", 1, 0, "", "", "", [&] { finished.push_back("open"); });
+    link.ListWindows([&](const std::vector<uint32_t>& ids) {
+        finished.push_back("list of " + std::to_string(ids.size()));
+    });
+    EXPECT_TRUE(finished.empty());
+    ASSERT_TRUE(WaitUntil([&] { return finished.size() == 3; }));
+    EXPECT_EQ(finished, (std::vector<std::string>{"version", "open", "list of 1"}));
+    EXPECT_EQ(browser.Asked(),
+              (std::vector<std::string>{"WWW_Version WWW_Version",
+                                        "WWW_OpenURL \"http://a.example/\",,1,0,,,",
+                                        "WWW_ListWindows WWW_ListWindows"}));
+    EXPECT_EQ(browser.MostOpenAtOnce(), 1);
+    EXPECT_GE(heartbeat.Beats(), 15); // three answers 200 ms late
+    EXPECT_TRUE(link.Conversations().empty());
+}
+
+// A browser that lets the time run out costs one time-out per poll, not one per verb asked of
+// it, and the next poll asks it again.
+TEST_F(BrowserLinkTest, SilentBrowserCostsOneTimeOutPerPollAndIsAskedAgain) {
+    for (EBehaviour behaviour : {EBehaviour::kSilent, EBehaviour::kHangs}) {
+        SCOPED_TRACE(static_cast<int>(behaviour));
+        CMisbehavingPeer browser(dir.SocketPath("NSShell"), behaviour);
+        CBrowserLinkSet links(&owner);
+        links.Link(kLinkNSShell).SetTimeouts(300, 300);
+        std::optional<int> taken;
+        ASSERT_TRUE(
+            links.CaptureCurrentPages([](const std::string&) {}, [&](int n) { taken = n; }));
+        ASSERT_TRUE(WaitUntil([&] { return taken.has_value(); }));
+        EXPECT_EQ(*taken, 0);
+        EXPECT_EQ(browser.Connections(), 1); // of the 30 windows asked
+        EXPECT_TRUE(links.Link(kLinkNSShell).IsSilent());
+        PollAndWait(links);
+        EXPECT_EQ(browser.Connections(), 2);
+    }
 }
 
 TEST(BrowserUrlRules, ImageExtensionsAndPercent20) {

@@ -328,3 +328,107 @@ TEST(DdeSubstitute, SilentServerPokeTimesOutWithPokeError) {
 }
 
 } // namespace
+
+namespace {
+
+using EBehaviour = CMisbehavingPeer::EBehaviour;
+
+// Connects and asks one question without waiting; the outcome of whichever step ended it.
+struct CAsyncCall {
+    CAsyncCall(CTestInstance& client, uint32_t type) {
+        conv = DdeConnectAsync(
+            client.Id(), client.Str("NSShell"), client.Str("T"), 400,
+            [this, &client, type](const DdeAsyncResult& connected) {
+                if (connected.error != DMLERR_NO_ERROR) {
+                    outcome = connected;
+                    return;
+                }
+                ++steps;
+                EXPECT_TRUE(DdeClientTransactionAsync(
+                    nullptr, 0, conv, client.Str("i"), CF_TEXT, type, 400,
+                    [this](const DdeAsyncResult& answered) { outcome = answered; }));
+            });
+    }
+    HCONV conv;
+    int steps = 0;
+    std::optional<DdeAsyncResult> outcome;
+};
+
+} // namespace
+
+// Asynchronous calls return at once; the event loop turns while they wait, and each ends the
+// way its partner makes it end.
+TEST(DdeSubstitute, AsyncCallsLetTheLoopTurnAndEndAsTheirPeerMakesThem) {
+    CPrivateDdeDir dir;
+    CTestInstance client;
+    EXPECT_FALSE(DdeConnectAsync(client.Id(), client.Str("NSShell"), client.Str("T"), 400,
+                                 [](const DdeAsyncResult&) { ADD_FAILURE() << "nobody listens"; }));
+    EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NO_CONV_ESTABLISHED);
+    struct Case {
+        EBehaviour behaviour;
+        uint32_t type;
+        int steps; // 1 when the conversation was opened
+        uint32_t error;
+        bool timedOut;
+    };
+    const Case cases[] = {
+        {EBehaviour::kSilent, XTYP_REQUEST, 0, DMLERR_NO_CONV_ESTABLISHED, true},
+        {EBehaviour::kHangs, XTYP_REQUEST, 1, DMLERR_DATAACKTIMEOUT, true},
+        {EBehaviour::kHangs, XTYP_POKE, 1, DMLERR_POKEACKTIMEOUT, true},
+        {EBehaviour::kSlow, XTYP_REQUEST, 1, DMLERR_NO_ERROR, false},
+        {EBehaviour::kSlow, XTYP_POKE, 1, DMLERR_NO_ERROR, false},
+        {EBehaviour::kClosesMidFrame, XTYP_REQUEST, 1, DMLERR_SERVER_DIED, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.behaviour) * 100 + (c.type == XTYP_POKE));
+        CMisbehavingPeer peer(dir.SocketPath("NSShell"), c.behaviour, 250);
+        CHeartbeat heartbeat;
+        CAsyncCall call(client, c.type);
+        ASSERT_TRUE(call.conv);
+        ASSERT_TRUE(WaitUntil([&] { return call.outcome.has_value(); }));
+        if (c.behaviour != EBehaviour::kClosesMidFrame) { // the others wait 250 ms or more
+            EXPECT_GE(heartbeat.Beats(), 5);
+        }
+        EXPECT_EQ(call.steps, c.steps);
+        EXPECT_EQ(call.outcome->error, c.error);
+        EXPECT_EQ(call.outcome->timedOut, c.timedOut);
+        EXPECT_EQ(static_cast<bool>(call.outcome->data), c.error == DMLERR_NO_ERROR);
+        if (c.error == DMLERR_NO_ERROR && c.type == XTYP_REQUEST) {
+            EXPECT_EQ(DdeGetDataBytes(call.outcome->data), std::string("\1\0\0\0", 4));
+        }
+        DdeFreeDataHandle(call.outcome->data);
+        DdeDisconnect(call.conv);
+    }
+}
+
+// A question on a conversation that still waits for its answer is refused, and a call
+// abandoned by disconnecting never reports.
+TEST(DdeSubstitute, OverlappingAndAbandonedAsyncCalls) {
+    CPrivateDdeDir dir;
+    CMisbehavingPeer peer(dir.SocketPath("NSShell"), EBehaviour::kSlow, 200);
+    CTestInstance client;
+    const HCONV conv = DdeConnect(client.Id(), client.Str("NSShell"), client.Str("T"), nullptr);
+    ASSERT_TRUE(conv);
+    int reports = 0;
+    const auto count = [&reports](const DdeAsyncResult&) { ++reports; };
+    ASSERT_TRUE(DdeClientTransactionAsync(nullptr, 0, conv, client.Str("a"), CF_TEXT, XTYP_REQUEST,
+                                          5000, count));
+    EXPECT_FALSE(DdeClientTransactionAsync(nullptr, 0, conv, client.Str("b"), CF_TEXT, XTYP_REQUEST,
+                                           5000, count));
+    EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_REENTRANCY);
+    EXPECT_FALSE(DdeClientTransaction(nullptr, 0, conv, client.Str("c"), CF_TEXT, XTYP_REQUEST,
+                                      5000, nullptr));
+    EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_REENTRANCY);
+    ASSERT_TRUE(WaitUntil([&] { return reports == 1; }));
+
+    ASSERT_TRUE(DdeClientTransactionAsync(nullptr, 0, conv, client.Str("d"), CF_TEXT, XTYP_POKE,
+                                          5000, count));
+    EXPECT_TRUE(DdeDisconnect(conv));
+    const HCONV connecting =
+        DdeConnectAsync(client.Id(), client.Str("NSShell"), client.Str("T"), 5000, count);
+    ASSERT_TRUE(connecting);
+    EXPECT_TRUE(DdeDisconnect(connecting));
+    WaitUntil([] { return false; }, 500);
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(peer.Asked(), (std::vector<std::string>{"T a", "T d"}));
+}

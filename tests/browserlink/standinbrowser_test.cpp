@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -86,6 +87,16 @@ protected:
         SetErrorHandler(m_previous);
         UninitializeBrowserDde();
     }
+    // One poll, waited for to its end.
+    void PollAndWait() {
+        links->PollBrowsers();
+        EXPECT_TRUE(WaitUntil([this] {
+            for (int i = 0; i < kBrowserLinkCount; ++i)
+                if (links->IsPolling(static_cast<EBrowserLinkIndex>(i)))
+                    return false;
+            return true;
+        }));
+    }
     // Polls every 100 ms, as timer 1 would (less often), until `done` holds.
     bool PollUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
         return WaitUntil(
@@ -107,7 +118,7 @@ private:
 
 TEST_F(StandInBrowserTest, PollRegistersItAndVisitsArriveAsEchoes) {
     CStandIn browser({});
-    links->PollBrowsers();
+    PollAndWait();
     ASSERT_TRUE(links->IsRegistered(kLinkNetscape));
     EXPECT_FALSE(links->IsRegistered(kLinkOpera));
 
@@ -124,15 +135,15 @@ TEST_F(StandInBrowserTest, PollRegistersItAndVisitsArriveAsEchoes) {
 
 TEST_F(StandInBrowserTest, ExitIsNoticedByNextPollAndRestartIsRegisteredAgain) {
     auto browser = std::make_unique<CStandIn>(QStringList{});
-    links->PollBrowsers();
+    PollAndWait();
     ASSERT_TRUE(links->IsRegistered(kLinkNetscape));
     browser->Command("quit");
     ASSERT_TRUE(browser->Exited());
-    links->PollBrowsers();
+    PollAndWait();
     EXPECT_FALSE(links->IsRegistered(kLinkNetscape));
 
     browser = std::make_unique<CStandIn>(QStringList{});
-    links->PollBrowsers();
+    PollAndWait();
     ASSERT_TRUE(links->IsRegistered(kLinkNetscape));
     browser->Command("visit http://127.0.0.1:9/again.html");
     EXPECT_TRUE(WaitUntil([&] { return owner.Started("http://127.0.0.1:9/again.html"); }))
@@ -144,9 +155,11 @@ TEST_F(StandInBrowserTest, DetectionIsWrittenToTheDebugLog) {
     setenv("WAYFOLD_DDE_DIR", dir.Path().c_str(), 1);
     CCurrentDirectory inLogFolder(logFolder.Path());
     ToggleDebugMode();
+    // One at a time: browsers polled together are detected in the order they answer.
     CStandIn netscape({"--service", "netscape"});
+    PollAndWait();
     CStandIn opera({"--service", "OPERA", "--no-echo"});
-    links->PollBrowsers();
+    PollAndWait();
     std::ifstream file(logFolder.Path() + "/debug.wfx");
     std::stringstream text;
     text << file.rdbuf();
@@ -166,7 +179,7 @@ TEST_F(StandInBrowserTest, PipedVisitWaitsForRegistrationThenQuits) {
 
 TEST_F(StandInBrowserTest, OpenUrlReachesTheRegisteredBrowser) {
     CStandIn browser({"--service", "IEXPLORE"});
-    links->PollBrowsers();
+    PollAndWait();
     ASSERT_TRUE(links->IsRegistered(kLinkIExplore));
     CBrowserLink& link = links->Link(kLinkIExplore);
     link.OpenUrl("http://127.0.0.1:9/opened.html", "", 0xFFFFFFFF, 0, "", "",
@@ -174,9 +187,10 @@ TEST_F(StandInBrowserTest, OpenUrlReachesTheRegisteredBrowser) {
     EXPECT_TRUE(WaitUntil([&] { return browser.Output() == "http://127.0.0.1:9/opened.html\n"; }))
         << browser.Output();
     // The new window is listed and shows the URL.
-    const std::vector<uint32_t> windows = link.ListWindows();
+    const auto windows = Await<std::vector<uint32_t>>([&](auto done) { link.ListWindows(done); });
     ASSERT_EQ(windows.size(), 2u);
-    EXPECT_EQ(link.GetWindowInfo(windows[1]), "http://127.0.0.1:9/opened.html");
+    EXPECT_EQ(Await<std::string>([&](auto done) { link.GetWindowInfo(windows[1], done); }),
+              "http://127.0.0.1:9/opened.html");
 }
 
 TEST_F(StandInBrowserTest, SilentOperaIsReadByTheWindowScan) {
@@ -201,20 +215,24 @@ TEST_F(StandInBrowserTest, PassiveCaptureTakesEveryBrowsersCurrentPages) {
     ie.Command("visit http://127.0.0.1:9/ns.html");
     ie.Command("window");
     ie.Command("visit http://127.0.0.1:9/ie-two.html");
-    std::vector<std::string> taken;
+    std::multiset<std::string> taken;
     ASSERT_TRUE(WaitUntil([&] {
         taken.clear();
         // Each capture starts from nothing, as if no page had been taken yet.
         owner.started.clear();
-        links->CaptureCurrentPages([&](const std::string& url) {
-            taken.push_back(url);
-            owner.StartAddUrl(url);
-        });
-        return taken.size() == 3;
+        bool over = false;
+        links->CaptureCurrentPages(
+            [&](const std::string& url) {
+                taken.insert(url);
+                owner.StartAddUrl(url);
+            },
+            [&](int) { over = true; });
+        return WaitUntil([&] { return over; }) && taken.size() == 3;
     })) << taken.size();
-    EXPECT_EQ(taken, (std::vector<std::string>{"http://127.0.0.1:9/ns.html",
-                                               "http://127.0.0.1:9/ie-one.html",
-                                               "http://127.0.0.1:9/ie-two.html"}));
+    // Browsers asked together answer in any order; the page both show is taken once.
+    EXPECT_EQ(taken, (std::multiset<std::string>{"http://127.0.0.1:9/ns.html",
+                                                 "http://127.0.0.1:9/ie-one.html",
+                                                 "http://127.0.0.1:9/ie-two.html"}));
 }
 
 TEST_F(StandInBrowserTest, SecondBrowserOnTheSameServiceIsRefused) {

@@ -2,7 +2,9 @@
 // lengths, conversations that connect and then say nothing, and two thousand connections, sent
 // to the real `wayfold` (offscreen, private DDE folder). Afterwards it must still answer a
 // well-behaved client at once, take in a stand-in browser's page, hold no connection it was
-// given up on, and its memory must stay bounded.
+// given up on, and its memory must stay bounded. And browsers that Wayfold waits for in vain
+// (hung, slow, broken or paused) must not stop it answering, polling the others, taking their
+// pages in and ending at once on SIGTERM.
 
 #include "browserlink/ddeframe.h"
 #include "browserlink/ddeitemtext.h"
@@ -14,6 +16,8 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -302,5 +306,86 @@ TEST_F(HostilePeersTest, WayfoldStillAnswersAndStaysBoundedAfterHostilePeers) {
               std::string::npos)
         << dump;
 }
+
+// A browser on NETSCAPE that Wayfold asks in vain: it hangs once the conversation is accepted,
+// answers 3 s late, closes in the middle of its answer, or is paused after it registered.
+enum class EBadBrowser { kHangs, kSlow, kClosesMidFrame, kPausedAfterRegistering };
+
+class BadBrowserTest : public HostilePeersTest, public ::testing::WithParamInterface<EBadBrowser> {
+protected:
+    // A stand-in browser of the test's Wayfold, started on `service`; true once it registered.
+    bool StartBrowser(QProcess& browser, const CWayfoldProcess& wayfold, const char* service) {
+        browser.setProcessEnvironment(wayfold.Environment());
+        browser.setProcessChannelMode(QProcess::MergedChannels);
+        browser.start(QStringLiteral(WAYFOLD_BINARY_DIR "/tools/wayfold-browser"),
+                      {"--service", service});
+        std::string output;
+        return browser.waitForStarted(10000) &&
+               WaitUntil(
+                   [&] {
+                       output += browser.readAll().toStdString();
+                       return output.find("URL echo registered") != std::string::npos;
+                   },
+                   3000);
+    }
+};
+
+std::string BadBrowserName(const ::testing::TestParamInfo<EBadBrowser>& info) {
+    const char* const names[] = {"Hangs", "AnswersAfter3s", "ClosesMidFrame",
+                                 "PausedAfterRegistering"};
+    return names[static_cast<int>(info.param)];
+}
+
+TEST_P(BadBrowserTest, WayfoldAnswersPollsTakesPagesAndEndsOnSigtermAtOnce) {
+    m_http.ServeText("/healthy.html", "<html><head><title>Healthy</title></head><body>Taken in "
+                                      "while another browser hangs</body></html>");
+    using EBehaviour = CMisbehavingPeer::EBehaviour;
+    std::unique_ptr<CMisbehavingPeer> peer;
+    const std::string netscape = m_dde.SocketPath("NETSCAPE");
+    if (GetParam() == EBadBrowser::kHangs)
+        peer = std::make_unique<CMisbehavingPeer>(netscape, EBehaviour::kHangs);
+    else if (GetParam() == EBadBrowser::kSlow)
+        peer = std::make_unique<CMisbehavingPeer>(netscape, EBehaviour::kSlow);
+    else if (GetParam() == EBadBrowser::kClosesMidFrame)
+        peer = std::make_unique<CMisbehavingPeer>(netscape, EBehaviour::kClosesMidFrame);
+    CWayfoldProcess wayfold(m_dde.Path());
+    ASSERT_TRUE(wayfold.Start()) << wayfold.Output();
+    QProcess paused;
+    if (GetParam() == EBadBrowser::kPausedAfterRegistering) {
+        ASSERT_TRUE(StartBrowser(paused, wayfold, "NETSCAPE"));
+        ::kill(static_cast<pid_t>(paused.processId()), SIGSTOP);
+        WaitUntil([] { return false; }, 600); // the next poll asks it
+    }
+
+    // Served conversations are answered at once; timer 1 finds a browser started now.
+    CPoliteClient client;
+    ExpectAnswersAtOnce(client, "while Wayfold waits for a browser");
+    QProcess healthy;
+    ASSERT_TRUE(StartBrowser(healthy, wayfold, "IEXPLORE")) << wayfold.Output();
+    const std::string visit = "visit " + m_http.Url("/healthy.html") + "\n";
+    healthy.write(visit.data(), static_cast<qint64>(visit.size()));
+    ASSERT_TRUE(WaitUntil([&] { return !m_http.RequestsFor("/healthy.html").empty(); }, 5000));
+    WaitUntil([] { return false; }, 500); // the page is stored
+
+    QElapsedTimer ending;
+    ending.start();
+    EXPECT_TRUE(wayfold.Stop(2000)) << wayfold.Output();
+    EXPECT_LT(ending.elapsed(), 2000);
+    EXPECT_NE(wayfold.DumpUrls().find("\"url\":\"" + m_http.Url("/healthy.html") +
+                                      "\",\"title\":\"Healthy\""),
+              std::string::npos);
+    if (paused.state() != QProcess::NotRunning) {
+        paused.kill();
+        paused.waitForFinished(5000);
+    }
+    healthy.kill();
+    healthy.waitForFinished(5000);
+}
+
+INSTANTIATE_TEST_SUITE_P(, BadBrowserTest,
+                         ::testing::Values(EBadBrowser::kHangs, EBadBrowser::kSlow,
+                                           EBadBrowser::kClosesMidFrame,
+                                           EBadBrowser::kPausedAfterRegistering),
+                         BadBrowserName);
 
 } // namespace

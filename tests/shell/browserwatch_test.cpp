@@ -19,6 +19,11 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <QElapsedTimer>
+
+#include <csignal>
+#include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 
 namespace {
@@ -40,6 +45,8 @@ public:
         m_process.write((line + "\n").c_str());
         m_process.waitForBytesWritten(5000);
     }
+    // Stops the process as a debugger or a busy machine would: it answers nothing.
+    void Pause() { ::kill(static_cast<pid_t>(m_process.processId()), SIGSTOP); }
     std::string Errors() {
         m_errors += m_process.readAllStandardError().toStdString();
         return m_errors;
@@ -80,8 +87,10 @@ TEST_F(BrowserWatchTest, BrowserWatch_RefusedSocketFolderShowsMessageAndFrameRun
 TEST_F(BrowserWatchTest, BrowserWatch_LinksInOrderFirstPollAndTimerOne) {
     CStandIn browser({});
     Frame();
-    // Registered by the first poll, before the timer ever ran.
-    EXPECT_TRUE(Watch().Links().IsRegistered(kLinkNetscape));
+    // Registered by the first poll, without the timer.
+    Watch().PollTimer()->stop();
+    EXPECT_TRUE(WaitUntil([&] { return Watch().Links().IsRegistered(kLinkNetscape); }));
+    Watch().PollTimer()->start();
     const auto number = [&](EBrowserLinkIndex which) {
         return std::stoi(Watch().Links().Link(which).OwnServiceName().substr(4));
     };
@@ -125,7 +134,7 @@ TEST_F(BrowserWatchTest, BrowserWatch_ActiveModeCommandSwapsTheCaptureButton) {
 TEST_F(BrowserWatchTest, BrowserWatch_CloseDropsLinksWithoutUnregisteringEchoes) {
     CStandIn browser({});
     Frame();
-    ASSERT_TRUE(Watch().Links().IsRegistered(kLinkNetscape));
+    ASSERT_TRUE(WaitUntil([&] { return Watch().Links().IsRegistered(kLinkNetscape); }));
     const std::string own = Watch().Links().Link(kLinkNetscape).OwnServiceName();
     EXPECT_TRUE(CRawPeer(m_dde.SocketPath(own)).IsConnected());
     CloseFrame();
@@ -142,7 +151,7 @@ TEST_F(BrowserWatchTest, BrowserWatch_VisitInActiveModeBecomesAStoredSite) {
     PutSetting("Active Mode", 1);
     CStandIn browser({});
     Frame();
-    ASSERT_TRUE(Watch().Links().IsRegistered(kLinkNetscape));
+    ASSERT_TRUE(WaitUntil([&] { return Watch().Links().IsRegistered(kLinkNetscape); }));
     EXPECT_EQ(Watch().CaptureButton(), nullptr);
     const std::string url = server.Url("/page.html");
     browser.Command("visit " + url);
@@ -159,7 +168,7 @@ TEST_F(BrowserWatchTest, BrowserWatch_PassiveVisitWaitsForTheCaptureButton) {
     server.ServeText("/shown.html", kPage);
     CStandIn browser({"--service", "IEXPLORE"});
     Frame();
-    ASSERT_TRUE(Watch().Links().IsRegistered(kLinkIExplore));
+    ASSERT_TRUE(WaitUntil([&] { return Watch().Links().IsRegistered(kLinkIExplore); }));
     const std::string url = server.Url("/shown.html");
     browser.Command("visit " + url);
     WaitUntil([] { return false; }, 300);
@@ -167,13 +176,104 @@ TEST_F(BrowserWatchTest, BrowserWatch_PassiveVisitWaitsForTheCaptureButton) {
 
     CCaptureButtonDlg* button = Watch().CaptureButton();
     ASSERT_NE(button, nullptr);
+    // The browsers answer after the click; the button is busy once the page is taken.
+    bool busyWhenTaken = false;
+    QObject listening;
+    QObject::connect(&Frame(), &CMainFrame::StatusTextChanged, &listening,
+                     [&](const QString& text) {
+                         if (text.toStdString() == "Processing: " + url)
+                             busyWhenTaken = button->IsBusy();
+                     });
     button->Button()->click();
-    EXPECT_TRUE(button->IsBusy());
     ASSERT_TRUE(WaitUntil([&] {
         const CSite* site = Frame().Database()->FindSite(url);
         return site && site->m_visited;
     })) << browser.Errors();
+    EXPECT_TRUE(busyWhenTaken);
     EXPECT_TRUE(WaitUntil([&] { return !button->IsBusy(); }));
 }
+
+// A browser on NETSCAPE that hangs once its conversation is accepted, answers 3 s late, closes
+// in the middle of its answer, or is paused after it registered; a healthy browser on IEXPLORE.
+enum class EBadBrowser { kHangs, kSlow, kClosesMidFrame, kPausedAfterRegistering };
+
+class BadBrowserTest : public BrowserWatchTest,
+                       public ::testing::WithParamInterface<EBadBrowser> {};
+
+std::string BadBrowserName(const ::testing::TestParamInfo<EBadBrowser>& info) {
+    const char* const names[] = {"Hangs", "AnswersAfter3s", "ClosesMidFrame",
+                                 "PausedAfterRegistering"};
+    return names[static_cast<int>(info.param)];
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// While the window waits for the bad browser its event loop keeps turning, the healthy
+// browser's page is taken in, and closing on a signal saves the data at once.
+TEST_P(BadBrowserTest, BrowserWatch_WindowKeepsTurningTakesTheHealthyPageAndClosesAtOnce) {
+    CLoopbackHttpServer server;
+    server.ServeText("/healthy.html", kPage);
+    PutSetting("Active Mode", 1);
+    using EBehaviour = CMisbehavingPeer::EBehaviour;
+    std::unique_ptr<CMisbehavingPeer> peer;
+    std::unique_ptr<CStandIn> paused;
+    switch (GetParam()) {
+    case EBadBrowser::kHangs:
+        peer = std::make_unique<CMisbehavingPeer>(m_dde.SocketPath("NETSCAPE"), EBehaviour::kHangs);
+        break;
+    case EBadBrowser::kSlow:
+        peer = std::make_unique<CMisbehavingPeer>(m_dde.SocketPath("NETSCAPE"), EBehaviour::kSlow);
+        break;
+    case EBadBrowser::kClosesMidFrame:
+        peer = std::make_unique<CMisbehavingPeer>(m_dde.SocketPath("NETSCAPE"),
+                                                  EBehaviour::kClosesMidFrame);
+        break;
+    case EBadBrowser::kPausedAfterRegistering:
+        paused = std::make_unique<CStandIn>(QStringList{});
+        break;
+    }
+    CStandIn healthy({"--service", "IEXPLORE"});
+    Frame();
+    CBrowserLinkSet& links = Watch().Links();
+    if (paused) {
+        ASSERT_TRUE(WaitUntil([&] { return links.IsRegistered(kLinkNetscape); }));
+        paused->Pause();
+    }
+    CHeartbeat heartbeat;
+    ASSERT_TRUE(WaitUntil([&] { return links.IsRegistered(kLinkIExplore); }));
+    const std::string url = server.Url("/healthy.html");
+    healthy.Command("visit " + url);
+    ASSERT_TRUE(WaitUntil([&] {
+        const CSite* site = Frame().Database()->FindSite(url);
+        return site && site->m_visited;
+    })) << healthy.Errors();
+    if (GetParam() == EBadBrowser::kSlow) { // registered in the end, and asked again
+        ASSERT_TRUE(WaitUntil([&] { return links.IsRegistered(kLinkNetscape); }));
+    }
+    WaitUntil([] { return false; }, 500);
+    if (GetParam() != EBadBrowser::kClosesMidFrame) {
+        ASSERT_TRUE(WaitUntil([&] { return links.IsPolling(kLinkNetscape); }));
+    }
+    if (GetParam() == EBadBrowser::kHangs) { // the poll that waits is not started again
+        EXPECT_EQ(peer->Connections(), 1);
+    }
+    EXPECT_GE(heartbeat.Beats(), 15);
+
+    QElapsedTimer closing;
+    closing.start();
+    Frame().CloseOnSignal();
+    EXPECT_TRUE(WaitUntil([&] { return Frame().BrowserWatch() == nullptr; }, 2000));
+    EXPECT_LT(closing.elapsed(), 2000);
+    EXPECT_NE(ReadFile(m_home.File("urls.wfx")).find(url), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(, BadBrowserTest,
+                         ::testing::Values(EBadBrowser::kHangs, EBadBrowser::kSlow,
+                                           EBadBrowser::kClosesMidFrame,
+                                           EBadBrowser::kPausedAfterRegistering),
+                         BadBrowserName);
 
 } // namespace

@@ -115,8 +115,10 @@ TEST_F(FrameLaunchTest, FrameLaunch_NetscapeChosenAndOnlyNSShellRunningGetsTheUr
     PutSetting("Browser", 1);
     PutSetting("Browser Path", QString::fromStdString(m_home.File("netscape")));
     CMainFrame& frame = Frame();
-    ASSERT_TRUE(frame.BrowserWatch()->Links().IsRegistered(kLinkNSShell));
-    ASSERT_FALSE(frame.BrowserWatch()->Links().IsRegistered(kLinkNetscape));
+    CBrowserLinkSet& links = frame.BrowserWatch()->Links();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return links.IsRegistered(kLinkNSShell) && !links.IsPolling(kLinkNetscape); }));
+    ASSERT_FALSE(links.IsRegistered(kLinkNetscape));
 
     CSite site("http://example.test/page;$(touch x).html", "P", "<NONE>", 1);
     frame.OpenSite(&site);

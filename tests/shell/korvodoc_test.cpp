@@ -48,7 +48,7 @@ protected:
         m_doc.Settings().home = m_home.Path();
         m_doc.OpenDataFiles();
         QObject::connect(&m_doc, &CKorvoDoc::SiteChanged,
-                         [this](CSite* site) { m_changed.push_back(site); });
+                         [this](CSite* site, CSite*) { m_changed.push_back(site); });
         QObject::connect(&m_doc, &CKorvoDoc::StoreChanged, [this] { ++m_storeChanges; });
     }
 

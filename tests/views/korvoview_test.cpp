@@ -12,6 +12,9 @@
 #include "views/urllist.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMenu>
 #include <QPrinter>
@@ -47,7 +50,16 @@ protected:
     std::uint32_t Pixel(const QImage& image, int x, int y) {
         return RefFromColor(QColor(image.pixel(x, y)));
     }
-    QImage Shown() { return m_view->grab().toImage(); }
+    // The view once the picture it asked for is there.
+    QImage Shown() {
+        m_view->update();
+        QElapsedTimer timer;
+        timer.start();
+        do
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        while (!m_view->IsPictureCurrent() && timer.elapsed() < 20000);
+        return m_view->grab().toImage();
+    }
 
     // The enabled state of each action of a menu, by text ("Focus On..." submenu included).
     static QAction* Find(QMenu& menu, const QString& text) {
@@ -107,7 +119,9 @@ TEST_F(KorvoViewTest, NoLinesWhileTheButtonIsDown) {
     EXPECT_NE(Pixel(Shown(), 200, 110), background);
 }
 
-TEST_F(KorvoViewTest, RepaintsDuringADragMatchTheWholeDrawing) {
+// While a node is dragged the picture leaves it out and it is drawn over the picture where it
+// is now: the whole drawing without lines, as long as it lies over no other node.
+TEST_F(KorvoViewTest, PictureDuringADragIsTheWholeDrawingWithoutLines) {
     std::vector<CSite*> sites;
     for (int i = 0; i < 12; ++i) {
         CSite* site = Visited("http://s" + std::to_string(i) + "/", 40 + 25 * i, 60 + 23 * (i % 5));
@@ -116,10 +130,11 @@ TEST_F(KorvoViewTest, RepaintsDuringADragMatchTheWholeDrawing) {
     }
     Word("SHARED", 150, 150, {sites[1], sites[2]});
     Word("OTHER", 90, 170, {sites[3], sites[7]});
+    Shown();
     Press(sites[4]->m_x + 5, sites[4]->m_y + 5);
-    Shown(); // the first picture of the drag, from which the nodes are indexed
     MoveTo(170, 160);
-    MoveTo(320, 330); // far from where it was indexed
+    MoveTo(320, 330);
+    Shown();
 
     const CDrawingObjects objects(m_frame->Settings());
     CMapRenderer renderer(Database(), m_frame->CategoryTree(), objects,
@@ -135,6 +150,10 @@ TEST_F(KorvoViewTest, RepaintsDuringADragMatchTheWholeDrawing) {
         EXPECT_EQ(part.copy(area), whole.copy(area)) << area.x() << "," << area.y();
     }
     Release(320, 330);
+    // Settled: the exact picture, lines and all.
+    CMapRenderer settled(Database(), m_frame->CategoryTree(), objects,
+                         m_frame->Settings().viewFlags);
+    EXPECT_EQ(Shown(), settled.RenderImage(CRect{0, 0, 400, 400}, QSize(400, 400)));
 }
 
 TEST_F(KorvoViewTest, BandDraggedUpwardsSelectsNothingAndDownwardsSelectsWhatIsInside) {
@@ -387,12 +406,59 @@ TEST_F(KorvoViewTest, DoubleClickAndOpenSiteShowTheNodeInTheBrowser) {
     EXPECT_EQ(opened, (std::vector<std::string>{"http://a/", "http://b/", "http://a/"}));
 }
 
-TEST_F(KorvoViewTest, DKeyTogglesDebugMode) {
-    const bool before = IsDebugMode();
-    QTest::keyClick(m_view.get(), Qt::Key_D);
-    EXPECT_NE(IsDebugMode(), before);
-    QTest::keyClick(m_view.get(), Qt::Key_D);
-    EXPECT_EQ(IsDebugMode(), before);
+TEST_F(KorvoViewTest, DKeyTogglesDebugModeWhateverModifierIsHeld) {
+    for (const Qt::KeyboardModifiers modifiers :
+         {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
+          Qt::KeyboardModifiers(Qt::ControlModifier),
+          Qt::KeyboardModifiers(Qt::AltModifier | Qt::ShiftModifier)}) {
+        const bool before = IsDebugMode();
+        QTest::keyClick(m_view.get(), Qt::Key_D, modifiers);
+        EXPECT_NE(IsDebugMode(), before) << modifiers.toInt();
+        QTest::keyClick(m_view.get(), Qt::Key_D, modifiers);
+        EXPECT_EQ(IsDebugMode(), before);
+    }
+}
+
+TEST_F(KorvoViewTest, OverviewFollowsANodeDraggedOnTheMap) {
+    CMetaView overview(*m_frame);
+    overview.resize(200, 200);
+    overview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));
+    m_frame->Maps().SetWorldRect(CRect{0, 0, 400, 400}); // the overview set its own
+    Visited("http://a/", 100, 100);
+    Drag(QPoint(110, 110), QPoint(300, 300));
+    QElapsedTimer timer;
+    timer.start();
+    do
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!overview.IsPictureCurrent() && timer.elapsed() < 20000);
+    const QImage shown = overview.grab().toImage();
+    const std::uint32_t site = m_frame->Settings().urlFont.color;
+    EXPECT_EQ(Pixel(shown, 31, 31), site);
+    EXPECT_EQ(Pixel(shown, 11, 11), m_frame->Settings().backgroundColor);
+}
+
+TEST_F(KorvoViewTest, PrintAndExportActOnTheOverviewWhenItWasWorkedInLast) {
+    CMetaView overview(*m_frame);
+    overview.resize(200, 200);
+    overview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));
+    Visited("http://a/", 1000, 1000);
+    auto focus = [](QWidget* widget) {
+        QApplication::setActiveWindow(widget);
+        widget->setFocus();
+    };
+    focus(m_view.get());
+    EXPECT_FALSE(overview.IsActivePane());
+    focus(&overview);
+    EXPECT_TRUE(overview.IsActivePane());
+    const QString file = QString::fromStdString(m_home.File("overview.png"));
+    ASSERT_TRUE(m_view->ExportOverview(file));
+    const QImage written(file, "PNG");
+    EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32), overview.RenderOverview());
+    EXPECT_EQ(written.size(), QSize(200, 200));
+    focus(m_view.get());
+    EXPECT_FALSE(overview.IsActivePane());
 }
 
 TEST_F(KorvoViewTest, ExportWritesThePngTheRendererDraws) {

@@ -46,14 +46,21 @@ protected:
 
     CSiteDatabase& Database() { return *m_frame->Database(); }
 
+    // Nodes put straight into the store; the document is told that the store changed.
     CSite* Visited(const std::string& url, int x, int y) {
-        return AddVisitedAt(Database(), url, x, y);
+        CSite* site = AddVisitedAt(Database(), url, x, y);
+        m_document.NoteStoreChanged();
+        return site;
     }
-    static CSite* Link(CSite& owner, const std::string& url, int x, int y) {
-        return AddLinkAt(owner, url, x, y);
+    CSite* Link(CSite& owner, const std::string& url, int x, int y) {
+        CSite* link = AddLinkAt(owner, url, x, y);
+        m_document.NoteStoreChanged();
+        return link;
     }
     CWordEntry* Word(const std::string& text, int x, int y, std::vector<CSite*> sites) {
-        return AddWordAt(Database(), text, x, y, sites);
+        CWordEntry* word = AddWordAt(Database(), text, x, y, sites);
+        m_document.NoteStoreChanged();
+        return word;
     }
 
     CTempDir m_home;

@@ -13,9 +13,12 @@
 #include "shell/settings.h"
 #include "shell/sitelabeltext.h"
 #include "tests/views/mapnodes.h"
-#include "views/mapindex.h"
 #include "views/maplabelcache.h"
+#include "views/maprenderqueue.h"
+#include "views/mapscene.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
@@ -133,7 +136,7 @@ private:
                 widest = std::max(
                     widest, indent + static_cast<int>(std::ceil(metrics.horizontalAdvance(shown))));
             }
-            y -= font.height;
+            y -= m_objects.urlFont.height;
         };
         if (m_flags & kViewUrl)
             text(WithoutControlChars(site.m_url), 0);
@@ -150,7 +153,7 @@ private:
                     text(category->m_name, 5);
             }
         }
-        y -= font.height;
+        y -= m_objects.urlFont.height;
         sizes[&site] = {d + 2 + widest, y - site.m_y};
     }
     void Word(QPainter& painter, const CWordEntry& word, const QPen& outline) {
@@ -361,44 +364,66 @@ TEST_F(MapRendererReferenceTest, ShrunkMapKeepsLinesOnePixelWideAndEnlargedMapSc
     EXPECT_LE(covered, 5);
 }
 
-// One move of a drag as the linkage map paints it: the union of the node's old and new
-// rectangles repainted from the drag index, over the picture of the press.
-TEST_F(MapRendererReferenceTest, DragRepaintThroughTheIndexEqualsAFullPaint) {
+// The picture the workers draw in bands, off the window's thread, from a copy of the scene is
+// the picture drawn on the window's thread, with the same label sizes.
+TEST_F(MapRendererReferenceTest, BackgroundPictureInBandsIsThePictureOfTheWindowsThread) {
     MakeRandomMap(4, 120);
-    const CRect world{0, 0, 2000, 2000};
-    const QSize size(900, 700);
-    auto paint = [&](QImage& image, const QRect& area, const std::vector<CMapNodeRef>* nodes) {
-        CMapRenderer renderer(m_database, &m_tree, m_objects, m_settings.viewFlags);
-        renderer.SetTracking(true);
-        QPainter painter(&image);
-        renderer.PaintMap(painter, world, size, area, true, nodes);
-    };
-    QImage screen(size, QImage::Format_RGB32);
-    paint(screen, screen.rect(), nullptr);
-    paint(screen, screen.rect(), nullptr); // label sizes of the press picture
+    m_objects.Rebuild(m_settings);
+    const CRect world{40, 10, 1910, 1980};
+    const QSize size(900, 701);
+    // Settled label sizes: a band culls nodes by them, as a part repaint does.
+    Render(CRect{0, 0, 2000, 2000}, QSize(2000, 2000));
+    auto scene = std::make_shared<CMapScene>();
+    scene->Reset(&m_database, &m_tree);
+    CMapRenderRequest request;
+    request.scene = scene;
+    request.display = std::make_shared<const CSettings>(m_settings);
+    request.viewFlags = m_settings.viewFlags;
+    request.world = world;
+    request.size = size;
 
-    // The index is made at the press; the node then moves away from where it was filed.
-    for (int drag = 0; drag < 4; ++drag) {
-        CSite* dragged = m_database.Sites()[static_cast<std::size_t>(drag * 7 + 3)].get();
-        ASSERT_FALSE(dragged->m_hidden);
-        const CMapIndex index(m_database, m_settings.viewFlags, {dragged});
-        for (int move = 0; move < 4; ++move) {
-            const CRect before = dragged->NodeBounds();
-            dragged->m_x += drag % 2 ? 150 : -130;
-            dragged->m_y += move % 2 ? 90 : -60;
-            const CRect after = dragged->NodeBounds();
-            const CRect both{std::min(before.left, after.left), std::min(before.top, after.top),
-                             std::max(before.right, after.right),
-                             std::max(before.bottom, after.bottom)};
-            const QRect area = CMapRenderer::WorldToDevice(both, world, size);
-            const QRectF areaWorld =
-                CMapRenderer::MapTransform(world, size).inverted().mapRect(QRectF(area));
-            const std::vector<CMapNodeRef> nodes = index.NodesNear(areaWorld);
-            paint(screen, area, &nodes);
+    CMapRenderQueue queue(2);
+    std::shared_ptr<const CMapPicture> picture;
+    QObject::connect(&queue, &CMapRenderQueue::Finished,
+                     [&](const std::shared_ptr<const CMapPicture>& done) { picture = done; });
+    queue.Request(request, false);
+    QElapsedTimer timer;
+    timer.start();
+    while (!picture && timer.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(picture);
 
-            QImage full(size, QImage::Format_RGB32);
-            paint(full, full.rect(), nullptr);
-            EXPECT_EQ(DifferingPixels(screen, full), 0) << "drag " << drag << " move " << move;
+    const QImage here = Render(world, size);
+    EXPECT_EQ(DifferingPixels(picture->image, here), 0);
+    EXPECT_EQ(DifferingPixels(CMapRenderQueue::RenderNow(request, 3).image, here), 0);
+    // Settled sizes are measured again the same.
+    EXPECT_TRUE(picture->sizes.empty());
+}
+
+// Label sizes measured off the window's thread are those the window's paint writes into the
+// store.
+TEST_F(MapRendererReferenceTest, SizesMeasuredOffTheWindowsThreadAreThoseOfTheStore) {
+    MakeRandomMap(6, 60);
+    m_objects.Rebuild(m_settings);
+    CMapRenderRequest request;
+    auto scene = std::make_shared<CMapScene>();
+    scene->Reset(&m_database, &m_tree);
+    request.scene = scene;
+    request.display = std::make_shared<const CSettings>(m_settings);
+    request.viewFlags = m_settings.viewFlags;
+    request.world = CRect{0, 0, 2000, 2000};
+    request.size = QSize(1000, 1000);
+    const CMapPicture picture = CMapRenderQueue::RenderNow(request, 2);
+    Render(request.world, request.size);
+    ASSERT_FALSE(picture.sizes.empty());
+    for (const CMeasuredSize& size : picture.sizes) {
+        if (size.node.kind == CMapScene::CNodeRef::kWord) {
+            const auto* word = static_cast<const CWordEntry*>(size.id);
+            EXPECT_EQ(std::pair(word->m_width, word->m_height), std::pair(size.width, size.height));
+        } else {
+            const auto* node = static_cast<const CSite*>(size.id);
+            EXPECT_EQ(std::pair(node->m_width, node->m_height), std::pair(size.width, size.height))
+                << node->m_url;
         }
     }
 }

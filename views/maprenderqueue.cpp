@@ -1,0 +1,228 @@
+#include "views/maprenderqueue.h"
+
+#include "shell/drawingobjects.h"
+#include "shell/settings.h"
+#include "views/maplabelcache.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+
+// The rows of band `band` of `bands` in a picture `height` pixels high.
+QRect BandRect(const QSize& size, int band, int bands) {
+    const int top = band * size.height() / bands;
+    const int bottom = (band + 1) * size.height() / bands;
+    return QRect(0, top, size.width(), bottom - top);
+}
+
+// Draws one band of the request into `target` (the whole picture's image). Returns false when
+// the paint was stopped by `cancel`.
+bool RenderBand(const CMapRenderRequest& request, QImage& target, int band, int bands,
+                CMapLabelCache& labels, const std::atomic<bool>* cancel,
+                std::vector<CMeasuredSize>& sizes) {
+    const QRect rows = BandRect(request.size, band, bands);
+    if (rows.isEmpty() || !request.display)
+        return true;
+    const CDrawingObjects objects(*request.display);
+    QPainter painter(&target);
+    CMapRenderer renderer(request.scene, objects, request.viewFlags);
+    labels.BeginPicture();
+    renderer.SetLabelCache(&labels);
+    renderer.SetTracking(request.tracking);
+    renderer.SetExcluded(request.excluded);
+    renderer.SetCancel(cancel);
+    if (request.kind == CMapRenderRequest::kMap) {
+        renderer.PaintMap(painter, request.world, request.size, rows, true);
+    } else {
+        painter.setClipRect(rows);
+        renderer.DrawOverviewNodes(painter, request.size);
+    }
+    painter.end();
+    labels.Trim();
+    sizes = renderer.MeasuredSizes();
+    return !renderer.WasCancelled();
+}
+
+void MergeSizes(std::vector<CMeasuredSize>& into, std::vector<CMeasuredSize>& band) {
+    if (into.empty()) {
+        into = std::move(band);
+        return;
+    }
+    // A node drawn in two bands is measured the same in both.
+    into.insert(into.end(), band.begin(), band.end());
+}
+
+} // namespace
+
+// A picture being drawn: the workers each draw their band into `image` through `bits`.
+struct CMapRenderQueue::CJob {
+    CMapRenderRequest request;
+    QImage image;
+    uchar* bits = nullptr;
+    std::atomic<bool> cancel{false};
+    std::atomic<int> bandsLeft{0};
+    std::vector<std::vector<CMeasuredSize>> sizes; // one list per band
+    std::vector<char> finished;                    // per band: drawn whole
+};
+
+struct CMapRenderQueue::CWorker {
+    int index = 0;
+    std::uint64_t seen = 0; // the generation of the last job taken
+    CMapLabelCache labels;
+    std::thread thread;
+};
+
+CMapRenderQueue::CMapRenderQueue(int bands, QObject* parent) : QObject(parent) {
+    const int count = std::max(1, bands);
+    for (int i = 0; i < count; ++i) {
+        auto worker = std::make_unique<CWorker>();
+        worker->index = i;
+        m_workers.push_back(std::move(worker));
+    }
+    for (auto& worker : m_workers)
+        worker->thread = std::thread([this, w = worker.get()] { WorkerLoop(w); });
+}
+
+CMapRenderQueue::~CMapRenderQueue() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+        if (m_running)
+            m_running->cancel = true;
+    }
+    m_wake.notify_all();
+    for (auto& worker : m_workers)
+        worker->thread.join();
+    // The job and its scene go here, on the window's thread.
+    m_running.reset();
+}
+
+void CMapRenderQueue::Request(CMapRenderRequest request, bool stopRunning) {
+    m_waiting = std::move(request);
+    if (m_running && stopRunning)
+        m_running->cancel = true;
+    StartWaiting();
+}
+
+void CMapRenderQueue::Cancel() {
+    m_waiting.reset();
+    if (m_running)
+        m_running->cancel = true;
+}
+
+void CMapRenderQueue::StartWaiting() {
+    if (m_running || !m_waiting)
+        return;
+    CMapRenderRequest request = std::move(*m_waiting);
+    m_waiting.reset();
+    if (request.size.isEmpty() || !request.scene || !request.display)
+        return;
+    auto job = std::make_unique<CJob>();
+    job->request = std::move(request);
+    job->image = QImage(job->request.size, QImage::Format_RGB32);
+    if (job->image.isNull())
+        return;
+    job->bits = job->image.bits();
+    const int bands = static_cast<int>(m_workers.size());
+    job->bandsLeft = bands;
+    job->sizes.resize(static_cast<std::size_t>(bands));
+    job->finished.assign(static_cast<std::size_t>(bands), 0);
+    m_running = std::move(job);
+    {
+        std::lock_guard lock(m_mutex);
+        m_current = m_running.get();
+        ++m_generation;
+    }
+    m_wake.notify_all();
+}
+
+void CMapRenderQueue::WorkerLoop(CWorker* worker) {
+    const int bands = static_cast<int>(m_workers.size());
+    for (;;) {
+        CJob* job = nullptr;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock,
+                        [&] { return m_quit || (m_current && worker->seen != m_generation); });
+            if (m_quit)
+                return;
+            job = m_current;
+            worker->seen = m_generation;
+        }
+        // Every worker paints through its own image over the one buffer: a paint device takes one
+        // painter at a time, and the bands' rows do not overlap.
+        const CMapRenderRequest& request = job->request;
+        QImage view(job->bits, request.size.width(), request.size.height(),
+                    job->image.bytesPerLine(), QImage::Format_RGB32);
+        const auto band = static_cast<std::size_t>(worker->index);
+        const bool whole = job->cancel ? false
+                                       : RenderBand(request, view, worker->index, bands,
+                                                    worker->labels, &job->cancel, job->sizes[band]);
+        job->finished[band] = whole ? 1 : 0;
+        if (job->bandsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            // Handed over through the mutex, so that the window's thread sees every band's
+            // writes through a lock the sanitizers understand; the call carries no data.
+            {
+                std::lock_guard lock(m_mutex);
+                m_finished = job;
+            }
+            QMetaObject::invokeMethod(this, "TakeFinishedJob", Qt::QueuedConnection);
+        }
+    }
+}
+
+void CMapRenderQueue::TakeFinishedJob() {
+    CJob* job = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        std::swap(job, m_finished);
+    }
+    if (job)
+        OnJobDone(job);
+}
+
+void CMapRenderQueue::OnJobDone(CJob* job) {
+    if (!m_running || m_running.get() != job)
+        return;
+    std::unique_ptr<CJob> done = std::move(m_running);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_current == job)
+            m_current = nullptr;
+    }
+    const bool whole = !done->cancel && std::all_of(done->finished.begin(), done->finished.end(),
+                                                    [](char finished) { return finished != 0; });
+    std::shared_ptr<CMapPicture> picture;
+    if (whole) {
+        picture = std::make_shared<CMapPicture>();
+        picture->request = done->request;
+        // The picture needs nothing of the scene it was drawn from; letting go of it here keeps
+        // the kept scene's parts unshared.
+        picture->request.scene.reset();
+        picture->image = std::move(done->image);
+        for (auto& band : done->sizes)
+            MergeSizes(picture->sizes, band);
+    }
+    done.reset();
+    StartWaiting();
+    if (picture)
+        emit Finished(picture);
+}
+
+CMapPicture CMapRenderQueue::RenderNow(const CMapRenderRequest& request, int bands) {
+    CMapPicture picture;
+    picture.request = request;
+    if (request.size.isEmpty() || !request.scene || !request.display)
+        return picture;
+    picture.image = QImage(request.size, QImage::Format_RGB32);
+    CMapLabelCache labels;
+    const int count = std::max(1, bands);
+    for (int band = 0; band < count; ++band) {
+        std::vector<CMeasuredSize> sizes;
+        RenderBand(request, picture.image, band, count, labels, nullptr, sizes);
+        MergeSizes(picture.sizes, sizes);
+    }
+    return picture;
+}
