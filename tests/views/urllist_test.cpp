@@ -895,10 +895,11 @@ TEST(SiteOrder, KeysAgreeWithTheComparisonForEverySortType) {
                 if (a == b)
                     continue;
                 EXPECT_NE(order(a.get(), b.get()), order(b.get(), a.get()));
-                if (order.KeyOf(*a) < order.KeyOf(*b))
+                if (order.KeyOf(*a) < order.KeyOf(*b)) {
                     EXPECT_TRUE(order(a.get(), b.get()))
                         << type << ' ' << a->m_title << '|' << a->m_url << " / " << b->m_title
                         << '|' << b->m_url;
+                }
             }
         }
     }
