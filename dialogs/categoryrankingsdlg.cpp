@@ -151,10 +151,8 @@ void CCategoryRankingsDlg::accept() {
         }
         auto* category = static_cast<CCategory*>(item->data(kCategoryRole).value<void*>());
         category->AddSite(&m_site);
-        if (CMainFrame* frame = MainFrame()) {
+        if (CMainFrame* frame = MainFrame())
             frame->Document()->NoteSiteFiled(category, &m_site);
-            frame->AddSiteToCategoryInLogBook(category, &m_site);
-        }
     }
     QDialog::accept();
 }

@@ -250,7 +250,6 @@ void CAddUrlPipeline::StoreAndPlacePage(const std::string& url, const std::strin
     PlaceSite(*site, placement);
 
     m_frame.Document()->NoteSiteAdded(site);
-    m_frame.AddSiteToLogBook(site);
     m_frame.CategorizeSite(site);
 }
 

@@ -114,8 +114,10 @@ TEST_F(AddUrlPipelineTest, Pipeline_PageIsFetchedStoredPlacedCategorizedAndLogge
     }
     EXPECT_TRUE(m_science->HoldsSite(site));
     EXPECT_FALSE(m_optics->HoldsSite(site));
-    EXPECT_NE(Frame().LogBook()->ItemOfSite(site), nullptr);
-    EXPECT_EQ(Frame().LogBook()->ItemsShowing(site).size(), 2u); // under SITES and Science
+    CUrlList& logBook = *Frame().LogBook();
+    EXPECT_TRUE(logBook.ItemOfSite(site).isValid());
+    logBook.model()->rowCount(logBook.ItemOfCategory(m_science));
+    EXPECT_EQ(logBook.ItemsShowing(site).size(), 2u); // under SITES and Science
     EXPECT_EQ(Frame().ShownBusyIcon(), 0);
     EXPECT_FALSE(Frame().Pipeline()->IsAnimating());
     EXPECT_FALSE(Frame().IsNewUrl(url));
@@ -165,7 +167,9 @@ TEST_F(AddUrlPipelineTest, Pipeline_RankCatsOnLetsTheRankingsDialogFileTheSite) 
     CSite* site = Stored(m_server.Url("/physics"));
     ASSERT_NE(site, nullptr);
     EXPECT_TRUE(m_science->HoldsSite(site));
-    EXPECT_EQ(Frame().LogBook()->ItemsShowing(site).size(), 2u);
+    CUrlList& logBook = *Frame().LogBook();
+    logBook.model()->rowCount(logBook.ItemOfCategory(m_science));
+    EXPECT_EQ(logBook.ItemsShowing(site).size(), 2u);
 }
 
 TEST_F(AddUrlPipelineTest, Pipeline_ALaterPageWaitsUntilTheRankingsDialogCloses) {
@@ -236,7 +240,7 @@ TEST_F(AddUrlPipelineTest, Pipeline_FilteredSiteIsNotStoredAndStillEndsIdle) {
     EXPECT_TRUE(Frame().Database()->Sites().empty());
     EXPECT_TRUE(Frame().Database()->Words().empty());
     EXPECT_TRUE(m_science->m_sites.empty());
-    EXPECT_EQ(Frame().LogBook()->SitesRoot()->childCount(), 0);
+    EXPECT_EQ(Frame().LogBook()->model()->rowCount(Frame().LogBook()->SitesRoot()), 0);
     const std::vector<std::string> texts = StatusTexts();
     EXPECT_EQ(texts.back(), "Idle");
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Idle"), 2);
@@ -425,9 +429,9 @@ TEST_F(AddUrlPipelineTest, Pipeline_PageWithTwentyThousandLinksIsStored) {
     ASSERT_NE(Stored(m_server.Url("/many")), nullptr);
     EXPECT_EQ(Stored(m_server.Url("/many"))->m_links.size(), 20000u);
     EXPECT_EQ(Stored(m_server.Url("/many"))->m_links[19999]->m_url, m_server.Url("/l19999"));
-    const QTreeWidgetItem* logged = Frame().LogBook()->ItemOfSite(Stored(m_server.Url("/many")));
-    ASSERT_NE(logged, nullptr);
-    EXPECT_EQ(logged->childCount(), 20000);
+    const QModelIndex logged = Frame().LogBook()->ItemOfSite(Stored(m_server.Url("/many")));
+    ASSERT_TRUE(logged.isValid());
+    EXPECT_EQ(Frame().LogBook()->model()->rowCount(logged), 20000);
     EXPECT_EQ(StatusTexts().back(), "Idle");
 }
 
