@@ -6,6 +6,9 @@
 
 #include <QPainter>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace {
@@ -188,6 +191,9 @@ void CMapRenderQueue::StartWaiting() {
 }
 
 void CMapRenderQueue::WorkerLoop(CWorker* worker) {
+    // Pictures are drawn behind the window: when the cores are short, the window's thread goes
+    // first. A refusal only leaves the worker at the usual priority.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     const int bands = static_cast<int>(m_workers.size());
     for (;;) {
         CJob* job = nullptr;
