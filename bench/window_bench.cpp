@@ -7,6 +7,7 @@
 //
 //   wayfold-window-bench [SITES...]
 #include "bench/syntheticstore.h"
+#include "model/sitedatabase.h"
 #include "shell/addurlpipeline.h"
 #include "shell/korvodoc.h"
 #include "shell/mainframe.h"

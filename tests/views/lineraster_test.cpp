@@ -68,9 +68,14 @@ TEST(LineRaster, SamePixelsAsThePainterForShrunkAndMovedMapsClipsFormatsAndTrans
          255},
         {QRect(-300, 0, 2600, 1300), QSize(260, 260), QRect(0, 0, 260, 260),
          QImage::Format_ARGB32_Premultiplied, 255},
+        // The lower band of a picture drawn in two.
+        {QRect(0, 0, 2000, 2000), QSize(400, 301), QRect(0, 150, 400, 151), QImage::Format_RGB32,
+         255},
         {QRect(0, 0, 2000, 2000), QSize(400, 250), QRect(0, 0, 400, 250), QImage::Format_RGB32, 96},
         {QRect(-300, 0, 2600, 1300), QSize(260, 260), QRect(0, 0, 260, 260),
          QImage::Format_ARGB32_Premultiplied, 40},
+        {QRect(0, 0, 2000, 2000), QSize(400, 301), QRect(0, 150, 400, 151), QImage::Format_RGB32,
+         96},
     };
     unsigned seed = 1;
     for (const CLineCase& setup : cases)
