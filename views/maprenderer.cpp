@@ -65,7 +65,9 @@ constexpr int kCategoryIndent = 5;
 constexpr int kWordLabelX = 12;
 constexpr int kWordLabelY = 5;
 // The opacity of "Soft Lines": dense bundles add up to shades.
-constexpr int kSoftLineAlpha = 96;
+constexpr int kSoftLineAlpha = 64;
+// The opacity of the ground behind a decluttered label.
+constexpr int kLabelPlateAlpha = 200;
 constexpr int kOverviewSiteSquare = 4;
 constexpr int kOverviewSmallSquare = 2;
 constexpr int kHandleSize = 10;
@@ -845,9 +847,15 @@ void CMapRenderer::DrawPlacedLabels(QPainter& painter, const QRectF& picture) {
     const QRectF exposed = m_labelFonts->mapping.mapRect(m_exposed);
     painter.save();
     painter.resetTransform(); // labels stand upright in device pixels
+    // Each label on a plate of the ground, so that it reads over the lines beneath it; the
+    // boxes do not overlap, so no plate covers another label.
+    QColor plate = m_objects.backgroundBrush.color();
+    plate.setAlpha(kLabelPlateAlpha);
     for (const CPlacedLabel& label : *m_placement) {
-        if (label.box.intersects(exposed))
-            DrawLabel(painter, label.node);
+        if (!label.box.intersects(exposed))
+            continue;
+        painter.fillRect(label.box, plate);
+        DrawLabel(painter, label.node);
     }
     painter.restore();
 }

@@ -58,11 +58,12 @@ struct CLabelPlacementSlot {
 // (window's thread only), the renderer copies a scene from it and writes the sizes back after
 // each paint. The drawing objects must outlive the renderer.
 //
-// With "Declutter Labels" (kViewDeclutter) labels are drawn last, over everything, upright in
-// device pixels: never smaller than their font (however far the map is shrunk), growing with
-// the square root of the zoom once the map is enlarged, so that a label that does not fit finds
-// room further in. Which labels are drawn is decided for the whole picture (CMapLabelPlacer):
-// no two overlap. With "Soft Lines" (kViewSoftLines) connecting lines are translucent.
+// With "Declutter Labels" (kViewDeclutter) labels are drawn last, over everything (each on a
+// translucent plate of the ground), upright in device pixels: never smaller than their font
+// (however far the map is shrunk), growing with the square root of the zoom once the map is
+// enlarged, so that a label that does not fit finds room further in. Which labels are drawn is
+// decided for the whole picture (CMapLabelPlacer): no two overlap. With "Soft Lines"
+// (kViewSoftLines) connecting lines are translucent.
 class CMapRenderer {
 public:
     CMapRenderer(std::shared_ptr<const CMapScene> scene, const CDrawingObjects& objects,

@@ -1,4 +1,5 @@
-// "Declutter Labels": which labels the renderer places, where, and that no two overlap.
+// "Declutter Labels": which labels the renderer places, where, and that no two overlap; "Soft
+// Lines": how strong a line is drawn.
 #include "bench/syntheticstore.h"
 #include "model/categorytree.h"
 #include "shell/colorref.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -165,6 +167,43 @@ TEST(DeclutteredLabels, BetterConnectedNodeKeepsItsLabel) {
             for (int x = box.left(); x <= box.right(); ++x)
                 textPixels += QColor(image.pixel(x, y)) == font.color ? 1 : 0;
         EXPECT_GT(textPixels, 10) << c.name;
+    }
+}
+
+// "Soft Lines": a line over the bare ground is a shade of its colour, a fraction as strong as
+// the solid line, on the light palette and on the classic one alike.
+TEST(SoftLines, LinesAreAFractionOfTheirSolidStrength) {
+    CSiteDatabase database;
+    CSite* site = AddVisitedAt(database, "http://site/", 100, 500, "");
+    AddLinkAt(*site, "http://link/", 900, 500);
+    // The strongest difference from the ground across the line, halfway along it.
+    auto strongest = [&](const CSettings& settings) {
+        const CDrawingObjects objects(settings);
+        CMapRenderer renderer(database, nullptr, objects, settings.viewFlags);
+        const QImage image = renderer.RenderImage(CRect{0, 0, 1000, 1000}, QSize(1000, 1000));
+        const QColor ground = ColorFromRef(settings.backgroundColor);
+        int most = 0;
+        for (int y = 490; y < 530; ++y) {
+            const QColor pixel(image.pixel(500, y));
+            most = std::max({most, std::abs(pixel.red() - ground.red()),
+                             std::abs(pixel.green() - ground.green()),
+                             std::abs(pixel.blue() - ground.blue())});
+        }
+        return most;
+    };
+    for (const bool light : {false, true}) {
+        CSettings settings;
+        settings.viewFlags = kViewLinks | kViewLines;
+        if (light) {
+            settings.backgroundColor = 0xFFFFFF;
+            settings.linkColor = 0x203040;
+        }
+        const int solid = strongest(settings);
+        settings.viewFlags |= kViewSoftLines;
+        const int soft = strongest(settings);
+        EXPECT_GT(solid, 40) << light;
+        EXPECT_GT(soft, 0) << light;
+        EXPECT_LT(soft, solid / 2) << light;
     }
 }
 
