@@ -40,7 +40,9 @@ CStoreShape HundredPages() {
 
 bool Save(const QImage& image, const QDir& folder, const char* name) {
     const QString path = folder.filePath(QString::fromLatin1(name));
-    if (!image.save(path, "PNG")) {
+    // A palette of 256 colours keeps the files small in the repository.
+    const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::AvoidDither);
+    if (!indexed.save(path, "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
     }
