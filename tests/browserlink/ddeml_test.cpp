@@ -334,10 +334,14 @@ namespace {
 using EBehaviour = CMisbehavingPeer::EBehaviour;
 
 // Connects and asks one question without waiting; the outcome of whichever step ended it.
+// Well above the slow peer's 250 ms, so that a loaded machine does not turn a late answer into
+// a time-out.
+constexpr int kAsyncTimeoutMs = 1000;
+
 struct CAsyncCall {
     CAsyncCall(CTestInstance& client, uint32_t type) {
         conv = DdeConnectAsync(
-            client.Id(), client.Str("NSShell"), client.Str("T"), 400,
+            client.Id(), client.Str("NSShell"), client.Str("T"), kAsyncTimeoutMs,
             [this, &client, type](const DdeAsyncResult& connected) {
                 if (connected.error != DMLERR_NO_ERROR) {
                     outcome = connected;
@@ -345,7 +349,7 @@ struct CAsyncCall {
                 }
                 ++steps;
                 EXPECT_TRUE(DdeClientTransactionAsync(
-                    nullptr, 0, conv, client.Str("i"), CF_TEXT, type, 400,
+                    nullptr, 0, conv, client.Str("i"), CF_TEXT, type, kAsyncTimeoutMs,
                     [this](const DdeAsyncResult& answered) { outcome = answered; }));
             });
     }
