@@ -97,8 +97,9 @@ void CDialogCommands::Search() {
                       settings.searchAnnotations != 0, &m_frame);
     connect(&dialog, &CSearchDlg::CenterRequested, this,
             [this](CSite* site) { m_frame.Maps().CenterOnSite(site); });
-    connect(&dialog, &CSearchDlg::PropertiesRequested, this,
-            [this, &dialog](CSite* site) { EditSiteProperties(m_frame, site, &dialog); });
+    connect(&dialog, &CSearchDlg::PropertiesRequested, this, [this, &dialog](CSite* site) {
+        EditSiteProperties(*m_frame.Document(), site, &dialog);
+    });
     connect(&dialog, &CSearchDlg::OpenRequested, this,
             [this](CSite* site) { m_frame.OpenSite(site); });
     dialog.exec();
@@ -108,9 +109,9 @@ void CDialogCommands::Search() {
     m_frame.Document()->WriteSettings(&CSettings::WriteSearchOptions);
 }
 
-bool CDialogCommands::EditSiteProperties(CMainFrame& frame, CSite* site, QWidget* parent) {
-    CSiteDatabase* database = frame.Database();
-    CCategoryTree* categories = frame.CategoryTree();
+bool CDialogCommands::EditSiteProperties(CKorvoDoc& document, CSite* site, QWidget* parent) {
+    CSiteDatabase* database = document.Database();
+    CCategoryTree* categories = document.CategoryTree();
     if (!site || !database || !categories)
         return false;
     CSitePropertiesDlg dialog(*site, *database, *categories, parent);
@@ -123,8 +124,8 @@ bool CDialogCommands::EditSiteProperties(CMainFrame& frame, CSite* site, QWidget
     if (!database->RekeySite(site, dialog.Url()))
         site->m_url = dialog.Url();
     site->m_hidden = dialog.Hidden() ? 1 : 0;
-    frame.Document()->NoteSiteChanged(site);
-    frame.Document()->UpdateAllViews();
+    document.NoteSiteChanged(site);
+    document.UpdateAllViews();
     return true;
 }
 

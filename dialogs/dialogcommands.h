@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+class CKorvoDoc;
 class CMainFrame;
 class CSite;
 class QAction;
@@ -39,7 +40,7 @@ public:
     // on OK its annotation, title, URL (re-keyed in the database) and hidden flag are replaced,
     // the document is told and the views are refreshed. Returns whether the site was changed;
     // nothing without a site, database or hierarchy.
-    static bool EditSiteProperties(CMainFrame& frame, CSite* site, QWidget* parent);
+    static bool EditSiteProperties(CKorvoDoc& document, CSite* site, QWidget* parent);
 
     QAction* SearchAction() const { return m_searchAction; }
     QAction* SelectBrowserAction() const { return m_selectBrowserAction; }

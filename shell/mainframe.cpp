@@ -94,7 +94,7 @@ CMainFrame* MainFrame() {
 
 CMapNavigator& CMainFrame::Maps() {
     if (!m_maps)
-        m_maps = std::make_unique<CMapNavigator>(*this);
+        m_maps = std::make_unique<CMapNavigator>(*m_document);
     return *m_maps;
 }
 
@@ -240,16 +240,31 @@ void CMainFrame::CreateStatusBar() {
     ShowBusyIcon(0);
 }
 
+void CMainFrame::InsertBeforeExit(QMenu& menu, const QList<QAction*>& actions) {
+    QAction* exit = nullptr;
+    for (QAction* action : menu.actions()) {
+        if (action->text() == QStringLiteral("E&xit"))
+            exit = action;
+    }
+    menu.insertActions(exit, actions);
+    if (exit)
+        menu.insertSeparator(exit);
+}
+
 void CMainFrame::CreatePanes() {
     m_outerSplitter = new QSplitter(Qt::Horizontal, this);
     m_outerSplitter->setObjectName(QStringLiteral("OuterSplitter"));
-    m_mapPane = new CKorvoView(*this, m_outerSplitter);
+    auto* map = new CKorvoView(*m_document, Maps(), m_outerSplitter);
+    m_mapPane = map;
     m_mapPane->setObjectName(QStringLiteral("MapPane"));
+    connect(map, &CKorvoView::OpenSiteRequested, this, &CMainFrame::OpenSite);
+    connect(map, &CKorvoView::DebugModeToggleRequested, this, &CMainFrame::ToggleDebugMode);
+    InsertBeforeExit(*FileMenu(), map->FileActions());
 
     m_innerSplitter = new QSplitter(Qt::Vertical, m_outerSplitter);
     m_innerSplitter->setObjectName(QStringLiteral("InnerSplitter"));
     m_logBook = new CUrlList(*m_document, m_innerSplitter);
-    m_overviewPane = new CMetaView(*this, m_innerSplitter);
+    m_overviewPane = new CMetaView(*m_document, Maps(), m_innerSplitter);
     m_overviewPane->setObjectName(QStringLiteral("OverviewPane"));
 
     for (QWidget* pane : {m_mapPane, m_overviewPane}) {
@@ -281,8 +296,9 @@ void CMainFrame::ConnectLogBook() {
     connect(
         m_logBook, &CUrlList::FocusRequested, this,
         [this](CSite* site, int depth, CSite* owner) { Maps().FocusOnSite(site, depth, owner); });
-    connect(m_logBook, &CUrlList::SitePropertiesRequested, this,
-            [this](CSite* site) { CDialogCommands::EditSiteProperties(*this, site, m_logBook); });
+    connect(m_logBook, &CUrlList::SitePropertiesRequested, this, [this](CSite* site) {
+        CDialogCommands::EditSiteProperties(*m_document, site, m_logBook);
+    });
     connect(m_logBook, &CUrlList::CategorizerSettingsRequested, this,
             [this] { CDialogCommands::CategorizerSettings(m_logBook); });
 }

@@ -154,6 +154,8 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreatePanes();
+    // The actions go above "E&xit" with a separator between (at the end without one).
+    static void InsertBeforeExit(QMenu& menu, const QList<QAction*>& actions);
     void ConnectLogBook();
     void ReadLicense();
     void CreateDisplayAndLaunchCommands();

@@ -7,7 +7,6 @@
 #include "model/sitedatabase.h"
 #include "model/wordentry.h"
 #include "shell/korvodoc.h"
-#include "shell/mainframe.h"
 #include "shell/settings.h"
 #include "views/maplabelcache.h"
 #include "views/mapnavigator.h"
@@ -98,17 +97,17 @@ QAction* AddCommand(QMenu& menu, const QString& text, int command, bool enabled 
 
 } // namespace
 
-CKorvoView::CKorvoView(CMainFrame& frame, QWidget* parent)
-    : QWidget(parent), m_frame(frame), m_objects(frame.Settings()),
-      m_display(std::make_shared<const CSettings>(frame.Settings())),
+CKorvoView::CKorvoView(CKorvoDoc& document, CMapNavigator& maps, QWidget* parent)
+    : QWidget(parent), m_doc(document), m_maps(maps), m_objects(document.Settings()),
+      m_display(std::make_shared<const CSettings>(document.Settings())),
       m_renders(std::make_unique<CMapRenderQueue>(kPictureBands)),
       m_labels(std::make_unique<CMapLabelCache>()) {
     setObjectName(QStringLiteral("MapView"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    m_frame.Maps().SetMapView(this);
-    m_frame.Maps().SetWorldRect(CRect{0, 0, 300, 300});
-    m_frame.Document()->AddView(this, [this] { OnUpdate(); });
+    m_maps.SetMapView(this);
+    m_maps.SetWorldRect(CRect{0, 0, 300, 300});
+    m_doc.AddView(this, [this] { OnUpdate(); });
     connect(m_renders.get(), &CMapRenderQueue::Finished, this, &CKorvoView::OnPictureFinished);
     connect(&Keeper(), &CMapSceneKeeper::Changed, this, [this] {
         // While a button is down the picture leaves out only what moves: it stays.
@@ -123,7 +122,7 @@ CKorvoView::CKorvoView(CMainFrame& frame, QWidget* parent)
 CKorvoView::~CKorvoView() = default;
 
 CMapSceneKeeper& CKorvoView::Keeper() const {
-    return m_frame.Maps().Keeper();
+    return m_maps.Keeper();
 }
 
 void CKorvoView::AddCommands() {
@@ -133,14 +132,6 @@ void CKorvoView::AddCommands() {
     connect(relax, &QAction::triggered, this, &CKorvoView::RunRelaxationExercises);
     addAction(relax);
 
-    QMenu* fileMenu = m_frame.FileMenu();
-    if (!fileMenu)
-        return;
-    QAction* before = nullptr;
-    for (QAction* action : fileMenu->actions()) {
-        if (action->text() == QStringLiteral("E&xit"))
-            before = action;
-    }
     auto* print = new QAction(QStringLiteral("&Print..."), this);
     print->setShortcut(QKeySequence::Print);
     connect(print, &QAction::triggered, this, &CKorvoView::PrintWithDialog);
@@ -148,31 +139,29 @@ void CKorvoView::AddCommands() {
     connect(preview, &QAction::triggered, this, &CKorvoView::PrintPreview);
     auto* exportMap = new QAction(QStringLiteral("Export Map..."), this);
     connect(exportMap, &QAction::triggered, this, &CKorvoView::ExportWithDialog);
-    fileMenu->insertActions(before, {print, preview, exportMap});
-    if (before)
-        fileMenu->insertSeparator(before);
+    m_fileActions = {print, preview, exportMap};
 }
 
 void CKorvoView::OnUpdate() {
     // Most updates change the store, which the picture follows anyway; a new picture from
     // scratch only for other colours or fonts.
-    if (!SameColoursAndFonts(*m_display, m_frame.Settings())) {
-        m_objects.Rebuild(m_frame.Settings());
-        m_display = std::make_shared<const CSettings>(m_frame.Settings());
+    if (!SameColoursAndFonts(*m_display, m_doc.Settings())) {
+        m_objects.Rebuild(m_doc.Settings());
+        m_display = std::make_shared<const CSettings>(m_doc.Settings());
         ++m_displayGeneration;
     }
     update();
 }
 
 CMapRenderer CKorvoView::MakeRenderer() {
-    CMapRenderer renderer(Keeper().SharedScene(), m_objects, m_frame.Settings().viewFlags);
+    CMapRenderer renderer(Keeper().SharedScene(), m_objects, m_doc.Settings().viewFlags);
     renderer.SetLabelCache(m_labels.get());
     renderer.SetTracking(m_tracking);
     return renderer;
 }
 
 CPoint CKorvoView::ClientToWorld(const QPoint& point) const {
-    const CRect& world = m_frame.Maps().WorldRect();
+    const CRect& world = m_maps.WorldRect();
     if (width() <= 0 || height() <= 0)
         return CPoint{world.left, world.top};
     const QPointF mapped = CMapRenderer::MapTransform(world, size()).inverted().map(QPointF(point));
@@ -181,12 +170,12 @@ CPoint CKorvoView::ClientToWorld(const QPoint& point) const {
 }
 
 QRect CKorvoView::WorldToClient(const CRect& rect) const {
-    return CMapRenderer::WorldToDevice(rect, m_frame.Maps().WorldRect(), size());
+    return CMapRenderer::WorldToDevice(rect, m_maps.WorldRect(), size());
 }
 
 void CKorvoView::RepaintWorld(const CRect& rect) {
     // Decluttered labels stand at their screen size, beyond the nodes' areas in map units.
-    if (m_frame.Settings().viewFlags & kViewDeclutter) {
+    if (m_doc.Settings().viewFlags & kViewDeclutter) {
         update();
         return;
     }
@@ -201,8 +190,8 @@ CMapRenderRequest CKorvoView::WantedPicture() const {
     request.kind = CMapRenderRequest::kMap;
     request.display = m_display;
     request.displayMark = m_displayGeneration;
-    request.viewFlags = m_frame.Settings().viewFlags;
-    request.world = m_frame.Maps().WorldRect();
+    request.viewFlags = m_doc.Settings().viewFlags;
+    request.world = m_maps.WorldRect();
     request.size = size();
     request.tracking = m_tracking;
     request.excluded = m_moving;
@@ -211,7 +200,7 @@ CMapRenderRequest CKorvoView::WantedPicture() const {
 }
 
 void CKorvoView::AskForPicture() {
-    if (!m_frame.Database())
+    if (!m_doc.Database())
         return;
     CMapRenderRequest wanted = WantedPicture();
     if (wanted.size.isEmpty())
@@ -269,7 +258,7 @@ void CKorvoView::OnSiteAdded(CSite* site) {
 }
 
 void CKorvoView::DrawPicture(QPainter& painter, const QRect& exposed) {
-    const CRect& world = m_frame.Maps().WorldRect();
+    const CRect& world = m_maps.WorldRect();
     if (m_picture.isNull() || !m_pictureRequest) {
         painter.fillRect(exposed, m_objects.backgroundBrush);
         return;
@@ -294,7 +283,7 @@ void CKorvoView::paintEvent(QPaintEvent* event) {
     AskForPicture();
     QPainter painter(this);
     DrawPicture(painter, event->rect());
-    if (!m_frame.Database())
+    if (!m_doc.Database())
         return;
     // What the picture leaves out, and what is being dragged, drawn where it is now.
     std::vector<CNodeRef> over = m_moving;
@@ -307,7 +296,7 @@ void CKorvoView::paintEvent(QPaintEvent* event) {
     if (over.empty())
         return;
     CMapRenderer renderer = MakeRenderer();
-    renderer.PaintMap(painter, m_frame.Maps().WorldRect(), size(), event->rect(), false, &over);
+    renderer.PaintMap(painter, m_maps.WorldRect(), size(), event->rect(), false, &over);
     Keeper().ApplySizes(renderer.MeasuredSizes());
 }
 
@@ -366,7 +355,7 @@ bool CKorvoView::HitWord(const CPoint& p, CNodeRef& hit) const {
 
 bool CKorvoView::IsNodeShown(const CNodeRef& node) const {
     const CMapScene& scene = Keeper().Scene();
-    const std::int32_t flags = m_frame.Settings().viewFlags;
+    const std::int32_t flags = m_doc.Settings().viewFlags;
     if (node.kind == CNodeRef::kWord) {
         const CWordEntry* word = scene.WordOf(node);
         return (flags & kViewWords) && word && CMapRenderer::IsWordShown(*word);
@@ -396,7 +385,7 @@ CRect CKorvoView::NodeArea(const CNodeRef& node) const {
 // ---- selection ------------------------------------------------------------------------------
 
 void CKorvoView::NoteNodeChanged(const CNodeRef& node) {
-    CKorvoDoc& document = *m_frame.Document();
+    CKorvoDoc& document = m_doc;
     const CMapScene& scene = Keeper().Scene();
     if (CWordEntry* word = scene.WordOf(node)) {
         document.NoteWordChanged(word);
@@ -486,7 +475,7 @@ bool CKorvoView::GroupIsHit(const CPoint& p) const {
 // ---- mouse ----------------------------------------------------------------------------------
 
 void CKorvoView::mousePressEvent(QMouseEvent* event) {
-    if (!m_frame.Database())
+    if (!m_doc.Database())
         return;
     const bool panButton =
         event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && m_spaceHeld);
@@ -522,7 +511,7 @@ void CKorvoView::OnLeftPress(const QPoint& clientPoint) {
     }
 
     ClearSelection();
-    const std::int32_t flags = m_frame.Settings().viewFlags;
+    const std::int32_t flags = m_doc.Settings().viewFlags;
     const CMapScene& scene = Keeper().Scene();
     CNodeRef hit;
     if (HitVisitedSite(p, hit)) {
@@ -557,7 +546,7 @@ void CKorvoView::mouseMoveEvent(QMouseEvent* event) {
         PanTo(event->position().toPoint());
         return;
     }
-    if (!m_captured || !m_frame.Database())
+    if (!m_captured || !m_doc.Database())
         return;
     const QPoint clientPoint = event->position().toPoint();
     const CPoint p = ClientToWorld(clientPoint);
@@ -577,7 +566,7 @@ void CKorvoView::MoveGroup(const CPoint& p) {
     m_lastPoint = p;
     if (dx == 0 && dy == 0)
         return;
-    const std::int32_t flags = m_frame.Settings().viewFlags;
+    const std::int32_t flags = m_doc.Settings().viewFlags;
     const CMapScene& scene = Keeper().Scene();
     bool moved = false;
     CRect dirty;
@@ -628,7 +617,7 @@ void CKorvoView::mouseReleaseEvent(QMouseEvent* event) {
         }
         return;
     }
-    if (event->button() != Qt::LeftButton || !m_frame.Database())
+    if (event->button() != Qt::LeftButton || !m_doc.Database())
         return;
     m_tracking = false;
     m_dragSite = nullptr;
@@ -647,12 +636,12 @@ void CKorvoView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CKorvoView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || m_spaceHeld || m_panning || !m_frame.Database())
+    if (event->button() != Qt::LeftButton || m_spaceHeld || m_panning || !m_doc.Database())
         return;
     const CPoint p = ClientToWorld(event->position().toPoint());
     CNodeRef hit;
     if (HitVisitedSite(p, hit) ||
-        ((m_frame.Settings().viewFlags & kViewLinks) && HitLinkNode(p, hit)))
+        ((m_doc.Settings().viewFlags & kViewLinks) && HitLinkNode(p, hit)))
         OpenSite(Keeper().Scene().SiteOf(hit));
 }
 
@@ -662,7 +651,7 @@ void CKorvoView::StartPanning(Qt::MouseButton button, const QPoint& clientPoint)
     m_panning = true;
     m_panButton = button;
     m_panStart = clientPoint;
-    m_panStartWorld = m_frame.Maps().WorldRect();
+    m_panStartWorld = m_maps.WorldRect();
     setCursor(Qt::ClosedHandCursor);
 }
 
@@ -677,7 +666,7 @@ void CKorvoView::PanTo(const QPoint& clientPoint) {
                       (start.bottom - start.top) / height();
     const int moveX = static_cast<int>(std::lround(-dx));
     const int moveY = static_cast<int>(std::lround(-dy));
-    m_frame.Maps().ShowWorldRect(
+    m_maps.ShowWorldRect(
         CRect{start.left + moveX, start.top + moveY, start.right + moveX, start.bottom + moveY});
 }
 
@@ -685,12 +674,12 @@ void CKorvoView::ZoomAt(const QPointF& clientPoint, double factor) {
     if (width() <= 0 || height() <= 0)
         return;
     const QPointF world =
-        CMapRenderer::MapTransform(m_frame.Maps().WorldRect(), size()).inverted().map(clientPoint);
-    m_frame.Maps().ZoomAround(world.x(), world.y(), factor);
+        CMapRenderer::MapTransform(m_maps.WorldRect(), size()).inverted().map(clientPoint);
+    m_maps.ZoomAround(world.x(), world.y(), factor);
 }
 
 bool CKorvoView::MoveWithKey(int key) {
-    const CRect& world = m_frame.Maps().WorldRect();
+    const CRect& world = m_maps.WorldRect();
     const double stepX = static_cast<double>(world.right - world.left) / kArrowStepDivisor;
     const double stepY = static_cast<double>(world.bottom - world.top) / kArrowStepDivisor;
     const QPointF middle(width() / 2.0, height() / 2.0);
@@ -703,16 +692,16 @@ bool CKorvoView::MoveWithKey(int key) {
         ZoomAt(middle, 1.0 / kZoomStep);
         return true;
     case Qt::Key_Left:
-        m_frame.Maps().PanBy(-stepX, 0);
+        m_maps.PanBy(-stepX, 0);
         return true;
     case Qt::Key_Right:
-        m_frame.Maps().PanBy(stepX, 0);
+        m_maps.PanBy(stepX, 0);
         return true;
     case Qt::Key_Up:
-        m_frame.Maps().PanBy(0, -stepY);
+        m_maps.PanBy(0, -stepY);
         return true;
     case Qt::Key_Down:
-        m_frame.Maps().PanBy(0, stepY);
+        m_maps.PanBy(0, stepY);
         return true;
     default:
         return false;
@@ -730,7 +719,7 @@ void CKorvoView::wheelEvent(QWheelEvent* event) {
 
 void CKorvoView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_D) {
-        m_frame.ToggleDebugMode();
+        emit DebugModeToggleRequested();
         return;
     }
     if (event->key() == Qt::Key_Space) {
@@ -774,7 +763,7 @@ void CKorvoView::OnRightPress(const QPoint& clientPoint, const QPoint& globalPoi
 }
 
 std::unique_ptr<QMenu> CKorvoView::PrepareContextMenu(const QPoint& clientPoint) {
-    CSiteDatabase* database = m_frame.Database();
+    CSiteDatabase* database = m_doc.Database();
     if (!database)
         return nullptr;
     const CPoint p = ClientToWorld(clientPoint);
@@ -810,7 +799,7 @@ std::unique_ptr<QMenu> CKorvoView::PrepareContextMenu(const QPoint& clientPoint)
     CNodeRef site;
     CNodeRef link;
     const bool siteHit = HitVisitedSite(p, site);
-    const bool linkHit = (m_frame.Settings().viewFlags & kViewLinks) && HitLinkNode(p, link);
+    const bool linkHit = (m_doc.Settings().viewFlags & kViewLinks) && HitLinkNode(p, link);
     if (!siteHit && !linkHit)
         return nullptr;
     const bool subjectIsSite = siteHit && (!linkHit || site.slot <= link.slot);
@@ -835,12 +824,12 @@ void CKorvoView::RunCommand(int command) {
         return;
     }
     CSite* subject = m_menuSite;
-    if (!subject || !m_frame.Database())
+    if (!subject || !m_doc.Database())
         return;
-    CKorvoDoc& document = *m_frame.Document();
+    CKorvoDoc& document = m_doc;
     switch (command) {
     case kCenter:
-        m_frame.Maps().CenterOnSite(subject);
+        m_maps.CenterOnSite(subject);
         update();
         break;
     case kProperties:
@@ -870,7 +859,7 @@ void CKorvoView::RunCommand(int command) {
     case kFocusThisSite:
     case kFocusWithin1:
     case kFocusWithin2:
-        m_frame.Maps().FocusOnSite(subject, command - kFocusThisSite, m_menuParent);
+        m_maps.FocusOnSite(subject, command - kFocusThisSite, m_menuParent);
         break;
     default:
         break;
@@ -878,13 +867,13 @@ void CKorvoView::RunCommand(int command) {
 }
 
 void CKorvoView::OnProperties() {
-    CDialogCommands::EditSiteProperties(m_frame, m_menuSite, this);
+    CDialogCommands::EditSiteProperties(m_doc, m_menuSite, this);
     m_menuSite = nullptr;
     m_menuParent = nullptr;
 }
 
 void CKorvoView::OnHideGroup() {
-    CKorvoDoc& document = *m_frame.Document();
+    CKorvoDoc& document = m_doc;
     const CMapScene& scene = Keeper().Scene();
     std::vector<CSite*> sites;
     for (const CSelected& selected : m_selection) {
@@ -897,25 +886,25 @@ void CKorvoView::OnHideGroup() {
 }
 
 void CKorvoView::OpenSite(CSite* site) {
-    m_frame.OpenSite(site);
+    emit OpenSiteRequested(site);
 }
 
 // ---- relaxation, printing, export -------------------------------------------------------------
 
 void CKorvoView::RunRelaxationExercises() {
-    if (!m_frame.Database() || m_relaxationPassesLeft > 0)
+    if (!m_doc.Database() || m_relaxationPassesLeft > 0)
         return;
     m_relaxationPassesLeft = kRelaxationPasses;
     // One pass a turn of the event loop: the window answers and the maps follow between passes.
     auto pass = std::make_shared<std::function<void()>>();
     *pass = [this, pass] {
-        CSiteDatabase* database = m_frame.Database();
+        CSiteDatabase* database = m_doc.Database();
         if (!database || m_relaxationPassesLeft <= 0) {
             m_relaxationPassesLeft = 0;
             return;
         }
         RelaxMap(*database);
-        m_frame.Document()->NoteStoreChanged();
+        m_doc.NoteStoreChanged();
         if (--m_relaxationPassesLeft > 0)
             QTimer::singleShot(0, this, *pass);
     };
@@ -923,9 +912,9 @@ void CKorvoView::RunRelaxationExercises() {
 }
 
 QImage CKorvoView::RenderWithProgress(const CRect& world, const QSize& size) {
-    if (!m_frame.Database() || size.isEmpty())
+    if (!m_doc.Database() || size.isEmpty())
         return QImage();
-    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_doc.Settings().viewFlags);
     QElapsedTimer elapsed;
     elapsed.start();
     std::unique_ptr<QProgressDialog> progress;
@@ -948,7 +937,7 @@ QImage CKorvoView::RenderWithProgress(const CRect& world, const QSize& size) {
 }
 
 QImage CKorvoView::RenderVisiblePart() {
-    return RenderWithProgress(m_frame.Maps().WorldRect(), size());
+    return RenderWithProgress(m_maps.WorldRect(), size());
 }
 
 QImage CKorvoView::RenderWholeMap() {
@@ -967,7 +956,7 @@ bool CKorvoView::ExportMap(const QString& fileName, bool wholeMap) {
 }
 
 void CKorvoView::PrintMap(QPrinter& printer) {
-    if (!m_frame.Database())
+    if (!m_doc.Database())
         return;
     QPainter painter(&printer);
     if (!painter.isActive()) {
@@ -975,14 +964,14 @@ void CKorvoView::PrintMap(QPrinter& printer) {
         return;
     }
     const QSize page = painter.viewport().size();
-    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_doc.Settings().viewFlags);
     // Decluttered labels as large on paper as on a screen of 96 pixels an inch.
     renderer.SetLabelScale(printer.logicalDpiY() / kScreenDpi);
-    renderer.PaintMap(painter, m_frame.Maps().WorldRect(), page, QRect(QPoint(0, 0), page), false);
+    renderer.PaintMap(painter, m_maps.WorldRect(), page, QRect(QPoint(0, 0), page), false);
 }
 
 CMetaView* CKorvoView::ActiveOverview() const {
-    CMetaView* overview = m_frame.Maps().MetaView();
+    CMetaView* overview = m_maps.MetaView();
     return overview && overview->IsActivePane() ? overview : nullptr;
 }
 
@@ -1011,7 +1000,7 @@ void CKorvoView::PrintPreview() {
 }
 
 bool CKorvoView::ExportOverview(const QString& fileName) {
-    CMetaView* overview = m_frame.Maps().MetaView();
+    CMetaView* overview = m_maps.MetaView();
     const QImage image = overview ? overview->RenderOverview() : QImage();
     QSaveFile file(fileName);
     if (image.isNull() || !file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") ||

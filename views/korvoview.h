@@ -5,6 +5,7 @@
 #include "views/mapscene.h"
 
 #include <QImage>
+#include <QList>
 #include <QPoint>
 #include <QWidget>
 
@@ -12,7 +13,8 @@
 #include <memory>
 #include <vector>
 
-class CMainFrame;
+class CKorvoDoc;
+class CMapNavigator;
 class CMapLabelCache;
 class CMapRenderQueue;
 class CMapRenderer;
@@ -61,9 +63,9 @@ public:
     // The relaxation exercises' shortcut (no menu offers the command).
     static constexpr const char* kRelaxationShortcut = "Ctrl+Shift+R";
 
-    // Records itself as the map view, sets the world rectangle (0, 0)-(300, 300), registers
-    // with the frame's document and adds its commands to the File menu. The frame is not owned.
-    explicit CKorvoView(CMainFrame& frame, QWidget* parent = nullptr);
+    // Records itself as the map view, sets the world rectangle (0, 0)-(300, 300) and registers
+    // with the document. Neither is owned.
+    CKorvoView(CKorvoDoc& document, CMapNavigator& maps, QWidget* parent = nullptr);
     ~CKorvoView() override;
 
     // The document's update: drawing objects rebuilt from the settings, a new picture asked for.
@@ -112,6 +114,14 @@ public:
 
     // 100 relaxation passes, one each turn of the event loop, the maps following each.
     void RunRelaxationExercises();
+
+    // "&Print...", "Print Pre&view" and "Export Map...", for the window's File menu.
+    const QList<QAction*>& FileActions() const { return m_fileActions; }
+
+signals:
+    // The user asked for the site in the browser, or for debug mode to be switched.
+    void OpenSiteRequested(CSite* site);
+    void DebugModeToggleRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -178,7 +188,9 @@ private:
     QImage RenderWithProgress(const CRect& world, const QSize& size);
     CMapRenderer MakeRenderer();
 
-    CMainFrame& m_frame;
+    CKorvoDoc& m_doc;
+    CMapNavigator& m_maps;
+    QList<QAction*> m_fileActions;
     CDrawingObjects m_objects;
     std::shared_ptr<const CSettings> m_display; // the colours and fonts the workers draw with
     std::uint64_t m_displayGeneration = 1;

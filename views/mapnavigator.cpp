@@ -3,7 +3,6 @@
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "shell/korvodoc.h"
-#include "shell/mainframe.h"
 #include "views/korvoview.h"
 #include "views/mapscenekeeper.h"
 #include "views/metaview.h"
@@ -18,13 +17,13 @@ constexpr int kWorldSize = 2000;
 
 } // namespace
 
-CMapNavigator::CMapNavigator(CMainFrame& frame) : m_frame(frame) {}
+CMapNavigator::CMapNavigator(CKorvoDoc& document) : m_doc(document) {}
 
 CMapNavigator::~CMapNavigator() = default;
 
 CMapSceneKeeper& CMapNavigator::Keeper() {
     if (!m_keeper)
-        m_keeper = std::make_unique<CMapSceneKeeper>(*m_frame.Document());
+        m_keeper = std::make_unique<CMapSceneKeeper>(m_doc);
     return *m_keeper;
 }
 
@@ -107,20 +106,20 @@ void CMapNavigator::CenterOn(int worldX, int worldY) {
 void CMapNavigator::CenterOnSite(const CSite* site) {
     if (!site)
         return;
-    const CSiteDatabase* database = m_frame.Database();
+    const CSiteDatabase* database = m_doc.Database();
     const CSite* visited = database ? database->FindSite(site->m_url) : nullptr;
     const CSite* target = visited ? visited : site;
     CenterOn(target->m_x, target->m_y);
 }
 
 void CMapNavigator::ShowVisitedSiteOf(const CSite& link) {
-    const CSiteDatabase* database = m_frame.Database();
+    const CSiteDatabase* database = m_doc.Database();
     if (CSite* visited = database ? database->FindSite(link.m_url) : nullptr)
-        m_frame.Document()->ShowSite(visited);
+        m_doc.ShowSite(visited);
 }
 
 void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
-    const CSiteDatabase* database = m_frame.Database();
+    const CSiteDatabase* database = m_doc.Database();
     if (!site || !database)
         return;
     CSite* subject = site;
@@ -129,21 +128,21 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
             subject = visited;
     }
 
-    m_frame.Document()->HideAll();
-    m_frame.Document()->ShowSite(subject);
+    m_doc.HideAll();
+    m_doc.ShowSite(subject);
     if (!subject->m_visited && owner) {
         // A link node is drawn only beside its visited site.
         owner->m_hidden = 0;
-        m_frame.Document()->NoteSiteChanged(owner);
+        m_doc.NoteSiteChanged(owner);
     }
     if (depth >= 1) {
         std::vector<CSite*> reached;
         for (const auto& link : subject->m_links) {
             if (!link)
                 continue;
-            m_frame.Document()->ShowSite(link.get());
+            m_doc.ShowSite(link.get());
             if (CSite* visited = database->FindSite(link->m_url)) {
-                m_frame.Document()->ShowSite(visited);
+                m_doc.ShowSite(visited);
                 reached.push_back(visited);
             }
         }
@@ -151,7 +150,7 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
             for (CSite* visited : reached) {
                 for (const auto& link : visited->m_links) {
                     if (link && database->FindSite(link->m_url)) {
-                        m_frame.Document()->ShowSite(link.get());
+                        m_doc.ShowSite(link.get());
                         ShowVisitedSiteOf(*link);
                     }
                 }
@@ -159,5 +158,5 @@ void CMapNavigator::FocusOnSite(CSite* site, int depth, CSite* owner) {
         }
     }
     CenterOnSite(subject);
-    m_frame.Document()->UpdateAllViews();
+    m_doc.UpdateAllViews();
 }

@@ -7,7 +7,7 @@
 #include <memory>
 
 class CKorvoView;
-class CMainFrame;
+class CKorvoDoc;
 class CMapSceneKeeper;
 class CMetaView;
 class CSite;
@@ -19,7 +19,7 @@ class CMapNavigator {
 public:
     // The frame is not owned and outlives the navigator. The world rectangle starts as
     // (0, 0)-(300, 300).
-    explicit CMapNavigator(CMainFrame& frame);
+    explicit CMapNavigator(CKorvoDoc& document);
     ~CMapNavigator();
 
     // The scene both maps draw, kept in step with the document's store (made at first use).
@@ -68,7 +68,7 @@ public:
 private:
     void ShowVisitedSiteOf(const CSite& link);
 
-    CMainFrame& m_frame;
+    CKorvoDoc& m_doc;
     std::unique_ptr<CMapSceneKeeper> m_keeper;
     CRect m_worldRect{0, 0, 300, 300};
     CPoint m_overviewOrigin;

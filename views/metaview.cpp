@@ -5,7 +5,6 @@
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "shell/korvodoc.h"
-#include "shell/mainframe.h"
 #include "shell/settings.h"
 #include "views/korvoview.h"
 #include "views/mapnavigator.h"
@@ -35,49 +34,55 @@ int ScaledToWorld(int pixels, int clientSize) {
     return static_cast<int>(pixels * kWorldSize / std::max(clientSize, 1));
 }
 
+bool IsMapOrLogBook(const QWidget* widget) {
+    for (; widget; widget = widget->parentWidget()) {
+        if (qobject_cast<const CKorvoView*>(widget) || qobject_cast<const CUrlList*>(widget))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-CMetaView::CMetaView(CMainFrame& frame, QWidget* parent)
-    : QWidget(parent), m_frame(frame), m_objects(frame.Settings()),
-      m_display(std::make_shared<const CSettings>(frame.Settings())),
+CMetaView::CMetaView(CKorvoDoc& document, CMapNavigator& maps, QWidget* parent)
+    : QWidget(parent), m_doc(document), m_maps(maps), m_objects(document.Settings()),
+      m_display(std::make_shared<const CSettings>(document.Settings())),
       m_renders(std::make_unique<CMapRenderQueue>(1)) {
     setObjectName(QStringLiteral("OverviewMap"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
-    m_frame.Document()->AddView(this, [this] { OnUpdate(); });
+    m_doc.AddView(this, [this] { OnUpdate(); });
     connect(m_renders.get(), &CMapRenderQueue::Finished, this, &CMetaView::OnPictureFinished);
     connect(&Keeper(), &CMapSceneKeeper::Changed, this, [this] { update(); });
     connect(&Keeper(), &CMapSceneKeeper::SiteAdded, this, &CMetaView::OnSiteAdded);
     // The pane last worked in decides what the print commands print; menus and dialogs that
     // take the focus meanwhile do not count.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        const QWidget* logBook = m_frame.LogBook();
         if (now == this)
             m_active = true;
-        else if (qobject_cast<CKorvoView*>(now) ||
-                 (logBook && now && (now == logBook || logBook->isAncestorOf(now))))
+        else if (IsMapOrLogBook(now))
             m_active = false;
     });
     InitialUpdate();
 }
 
 CMapSceneKeeper& CMetaView::Keeper() const {
-    return m_frame.Maps().Keeper();
+    return m_maps.Keeper();
 }
 
 CMetaView::~CMetaView() {
-    CSettings& settings = m_frame.Settings();
+    CSettings& settings = m_doc.Settings();
     settings.viewX = m_viewRect.x();
     settings.viewY = m_viewRect.y();
     settings.viewDX = m_viewRect.width();
     settings.viewDY = m_viewRect.height();
-    m_frame.Document()->WriteSettings(&CSettings::WriteOverviewRect);
+    m_doc.WriteSettings(&CSettings::WriteOverviewRect);
 }
 
 void CMetaView::InitialUpdate() {
-    m_frame.Maps().SetMetaView(this);
+    m_maps.SetMetaView(this);
     m_initialised = true;
-    const CSettings& settings = m_frame.Settings();
+    const CSettings& settings = m_doc.Settings();
     m_viewRect = QRect(settings.viewX, settings.viewY, settings.viewDX, settings.viewDY);
     m_client = size();
     CRect world = WorldRectOfViewRect();
@@ -86,7 +91,7 @@ void CMetaView::InitialUpdate() {
     world.top = std::clamp(world.top, 0, 1500);
     world.right = std::clamp(world.right, 0, 3000);
     world.bottom = std::clamp(world.bottom, 0, 3000);
-    m_frame.Maps().SetWorldRect(world);
+    m_maps.SetWorldRect(world);
 }
 
 CRect CMetaView::WorldRectOfViewRect() const {
@@ -99,7 +104,7 @@ CRect CMetaView::WorldRectOfViewRect() const {
 }
 
 void CMetaView::UpdateWorldRect() {
-    m_frame.Maps().SetWorldRect(WorldRectOfViewRect());
+    m_maps.SetWorldRect(WorldRectOfViewRect());
 }
 
 void CMetaView::CenterOn(int worldX, int worldY) {
@@ -125,8 +130,8 @@ void CMetaView::FollowWorldRect(const CRect& world) {
 }
 
 void CMetaView::OnUpdate() {
-    m_objects.Rebuild(m_frame.Settings());
-    m_display = std::make_shared<const CSettings>(m_frame.Settings());
+    m_objects.Rebuild(m_doc.Settings());
+    m_display = std::make_shared<const CSettings>(m_doc.Settings());
     ++m_displayGeneration;
     update();
 }
@@ -136,7 +141,7 @@ CMapRenderRequest CMetaView::WantedPicture() const {
     request.kind = CMapRenderRequest::kOverview;
     request.display = m_display;
     request.displayMark = m_displayGeneration;
-    request.viewFlags = m_frame.Settings().viewFlags;
+    request.viewFlags = m_doc.Settings().viewFlags;
     request.size = size();
     request.version = Keeper().Version();
     return request;
@@ -152,7 +157,7 @@ bool SamePicture(const CMapRenderRequest& a, const CMapRenderRequest& b) {
 } // namespace
 
 void CMetaView::AskForPicture() {
-    if (!m_frame.Database())
+    if (!m_doc.Database())
         return;
     CMapRenderRequest wanted = WantedPicture();
     if (wanted.size.isEmpty() || (m_asked && SamePicture(*m_asked, wanted)))
@@ -190,7 +195,7 @@ void CMetaView::OnSiteAdded(CSite* site) {
         if (wordSlot >= 0)
             wordSlots.push_back(static_cast<std::uint32_t>(wordSlot));
     }
-    CMapRenderer renderer(Keeper().SharedScene(), m_objects, m_frame.Settings().viewFlags);
+    CMapRenderer renderer(Keeper().SharedScene(), m_objects, m_doc.Settings().viewFlags);
     QPainter painter(&m_picture);
     renderer.DrawOverviewAddedSite(painter, m_pictureRequest->size,
                                    static_cast<std::uint32_t>(slot), wordSlots);
@@ -204,7 +209,7 @@ QImage CMetaView::RenderOverview() {
     if (image.isNull())
         return image;
     QPainter painter(&image);
-    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_doc.Settings().viewFlags);
     renderer.DrawOverview(painter, size(), m_viewRect, false);
     return image;
 }
@@ -217,7 +222,7 @@ void CMetaView::PrintOverview(QPrinter& printer) {
     }
     // The pane's pixels spread over the page, as the linkage map spreads its world.
     painter.setWindow(QRect(QPoint(0, 0), size()));
-    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_doc.Settings().viewFlags);
     renderer.DrawOverview(painter, size(), m_viewRect, false);
 }
 
@@ -225,7 +230,7 @@ void CMetaView::paintEvent(QPaintEvent* event) {
     AskForPicture();
     QPainter painter(this);
     painter.setClipRect(event->rect());
-    if (m_picture.isNull() || !m_frame.Database())
+    if (m_picture.isNull() || !m_doc.Database())
         painter.fillRect(rect(), m_objects.backgroundBrush);
     else if (m_picture.size() == size())
         painter.drawImage(event->rect().topLeft(), m_picture, event->rect());
@@ -285,9 +290,9 @@ void CMetaView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
     m_dragMode = kNoDrag;
-    m_frame.Maps().SetOverviewOrigin(CPoint{m_viewRect.x(), m_viewRect.y()});
+    m_maps.SetOverviewOrigin(CPoint{m_viewRect.x(), m_viewRect.y()});
     UpdateWorldRect();
-    if (CKorvoView* map = m_frame.Maps().MapView())
+    if (CKorvoView* map = m_maps.MapView())
         map->update();
 }
 
@@ -307,6 +312,6 @@ void CMetaView::resizeEvent(QResizeEvent* event) {
     m_client = event->size();
     if (m_initialised) {
         UpdateWorldRect();
-        m_frame.Document()->UpdateAllViews();
+        m_doc.UpdateAllViews();
     }
 }

@@ -11,7 +11,8 @@
 #include <cstdint>
 #include <memory>
 
-class CMainFrame;
+class CKorvoDoc;
+class CMapNavigator;
 class CMapRenderQueue;
 class CMapSceneKeeper;
 class CSettings;
@@ -32,7 +33,7 @@ public:
     // Records itself as the overview view, reads the overview rectangle from the settings
     // ("View X", "View Y", "View DX", "View DY") and sets the world rectangle from it (see
     // InitialUpdate). The frame is not owned.
-    explicit CMetaView(CMainFrame& frame, QWidget* parent = nullptr);
+    CMetaView(CKorvoDoc& document, CMapNavigator& maps, QWidget* parent = nullptr);
     // Writes the overview rectangle to "View X", "View Y", "View DX" and "View DY".
     ~CMetaView() override;
 
@@ -83,7 +84,8 @@ private:
     void OnPictureFinished(const std::shared_ptr<const CMapPicture>& picture);
     void OnSiteAdded(CSite* site);
 
-    CMainFrame& m_frame;
+    CKorvoDoc& m_doc;
+    CMapNavigator& m_maps;
     CDrawingObjects m_objects;
     std::shared_ptr<const CSettings> m_display;
     std::uint64_t m_displayGeneration = 1;

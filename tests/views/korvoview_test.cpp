@@ -32,7 +32,11 @@ class KorvoViewTest : public MapFrameFixture {
 protected:
     KorvoViewTest() {
         m_frame->Settings().viewFlags = kViewTitle | kViewLinks | kViewWords | kViewLines;
-        m_view = std::make_unique<CKorvoView>(*m_frame);
+        m_view = std::make_unique<CKorvoView>(*m_frame->Document(), m_frame->Maps());
+        QObject::connect(m_view.get(), &CKorvoView::OpenSiteRequested, m_frame.get(),
+                         &CMainFrame::OpenSite);
+        QObject::connect(m_view.get(), &CKorvoView::DebugModeToggleRequested, m_frame.get(),
+                         &CMainFrame::ToggleDebugMode);
         m_view->resize(400, 400);
         m_view->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(m_view.get()));
@@ -367,7 +371,7 @@ TEST_F(FocusTest, LogBookOffersCenterAndFocusForSiteItems) {
     CUrlList* logBook = m_frame->LogBook();
     ASSERT_NE(logBook, nullptr);
     logBook->Build();
-    CMetaView overview(*m_frame);
+    CMetaView overview(*m_frame->Document(), m_frame->Maps());
     overview.resize(200, 200);
     overview.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));
@@ -416,7 +420,7 @@ TEST_F(KorvoViewTest, DoubleClickAndOpenSiteShowTheNodeInTheBrowser) {
 TEST_F(KorvoViewTest, WheelKeysAndPanningMoveTheWorldRectangleWithinTheWorld) {
     // Under the pointer where Space and the left button start dragging the map.
     CSite* site = Visited("http://a/", 830, 990);
-    CMetaView overview(*m_frame);
+    CMetaView overview(*m_frame->Document(), m_frame->Maps());
     overview.resize(200, 200); // ten world units a pixel
     overview.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));
@@ -501,7 +505,7 @@ TEST_F(KorvoViewTest, DKeyTogglesDebugModeWhateverModifierIsHeld) {
 }
 
 TEST_F(KorvoViewTest, OverviewFollowsANodeDraggedOnTheMap) {
-    CMetaView overview(*m_frame);
+    CMetaView overview(*m_frame->Document(), m_frame->Maps());
     overview.resize(200, 200);
     overview.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));
@@ -520,7 +524,7 @@ TEST_F(KorvoViewTest, OverviewFollowsANodeDraggedOnTheMap) {
 }
 
 TEST_F(KorvoViewTest, PrintAndExportActOnTheOverviewWhenItWasWorkedInLast) {
-    CMetaView overview(*m_frame);
+    CMetaView overview(*m_frame->Document(), m_frame->Maps());
     overview.resize(200, 200);
     overview.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));

@@ -28,7 +28,7 @@ Edges EdgesOf(const CRect& r) {
 class MetaViewTest : public MapFrameFixture {
 protected:
     MetaViewTest() {
-        m_view = std::make_unique<CMetaView>(*m_frame);
+        m_view = std::make_unique<CMetaView>(*m_frame->Document(), m_frame->Maps());
         m_view->resize(200, 200);
         m_view->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(m_view.get()));
@@ -156,7 +156,7 @@ TEST_F(MetaViewTest, OverviewRectangleIsReadAtStartAndWrittenAtDestroy) {
     m_frame->Settings().viewY = 30;
     m_frame->Settings().viewDX = 60;
     m_frame->Settings().viewDY = 50;
-    m_view = std::make_unique<CMetaView>(*m_frame);
+    m_view = std::make_unique<CMetaView>(*m_frame->Document(), m_frame->Maps());
     EXPECT_EQ(m_view->ViewRect(), QRect(40, 30, 60, 50));
     m_view->resize(200, 200);
     m_view->show();
