@@ -12,6 +12,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+constexpr int kUpdatePeriodMs = 250;
+
+} // namespace
+
 CImportProgressDlg::CImportProgressDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Importing Browser History"));
     setObjectName(QStringLiteral("ImportProgressDialog"));
@@ -48,6 +54,8 @@ CImportProgressDlg::CImportProgressDlg(QWidget* parent) : QDialog(parent) {
             emit CancelRequested();
     });
     resize(480, sizeHint().height());
+    m_updateTimer.setInterval(kUpdatePeriodMs);
+    connect(&m_updateTimer, &QTimer::timeout, this, &CImportProgressDlg::ShowProgress);
 }
 
 void CImportProgressDlg::ShowReading(const std::string& sourceName) {
@@ -65,8 +73,8 @@ void CImportProgressDlg::ShowStopped(const std::string& message) {
 void CImportProgressDlg::Follow(CHistoryImport* import) {
     m_import = import;
     m_status->setText(QStringLiteral("Fetching and mapping the pages..."));
-    connect(import, &CHistoryImport::ProgressChanged, this, &CImportProgressDlg::ShowProgress);
     connect(import, &CHistoryImport::Finished, this, &CImportProgressDlg::ShowFinished);
+    m_updateTimer.start();
     ShowProgress();
 }
 
@@ -120,6 +128,7 @@ void CImportProgressDlg::ShowProgress() {
 }
 
 void CImportProgressDlg::ShowFinished() {
+    m_updateTimer.stop();
     if (!m_import)
         return;
     ShowProgress();

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QTimer>
 
 #include <string>
 
@@ -13,7 +14,8 @@ class QPushButton;
 
 // The progress of a history import, shown beside the window without blocking it: pages done
 // of those to do, pages a second, what became of them, and at the end the pages that could not
-// be read. Cancel (or closing the dialog) asks for the import to stop.
+// be read (the counts are shown a few times a second). Cancel (or closing the dialog) asks for the
+// import to stop.
 class CImportProgressDlg : public QDialog {
     Q_OBJECT
 public:
@@ -47,6 +49,7 @@ private:
     void SetFinished();
 
     QPointer<CHistoryImport> m_import;
+    QTimer m_updateTimer; // the counts are shown a few times a second, not for every page
     QLabel* m_status = nullptr;
     QProgressBar* m_bar = nullptr;
     QLabel* m_counts = nullptr;

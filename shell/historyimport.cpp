@@ -87,7 +87,6 @@ void CHistoryImport::StartPage(std::size_t index) {
     if (!m_pipeline || !m_pipeline->IsNewUrl(page.url)) {
         ++m_counts.known;
         ++m_counts.done;
-        emit ProgressChanged();
         return;
     }
     ++m_inFlight;
@@ -126,7 +125,6 @@ void CHistoryImport::PageEnded(const std::string& host, CAddUrlPipeline::EImport
         break;
     }
     MarkReady(host);
-    emit ProgressChanged();
     StartPages();
 }
 
@@ -143,6 +141,5 @@ void CHistoryImport::Finish() {
     m_ready.clear();
     if (m_refreshViews)
         m_refreshViews();
-    emit ProgressChanged();
     emit Finished();
 }

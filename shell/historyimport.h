@@ -62,7 +62,6 @@ public:
     int PagesInFlight() const { return m_inFlight; }
 
 signals:
-    void ProgressChanged();
     // The import ended: every page was handled, or it was cancelled.
     void Finished();
 
