@@ -1,6 +1,8 @@
 #include "dialogs/browserdlg.h"
 
 #include "dialogs/displaytext.h"
+#include "shell/commandwords.h"
+#include "shell/programstart.h"
 #include "shell/settings.h"
 
 #include <QButtonGroup>
@@ -22,6 +24,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -29,6 +33,8 @@ constexpr std::int32_t kNetscape = 1;
 constexpr std::int32_t kExplorer = 2;
 constexpr std::int32_t kOpera = 3;
 constexpr int kMaxTextLength = 8191;
+// Where "Browse" opens when the browser path names no program.
+constexpr const char* kProgramsFolder = "/usr/bin";
 
 // The bytes to keep for an edit: the original ones when the user left the text as shown (so
 // bytes that are not UTF-8 survive), else the edited text.
@@ -179,18 +185,38 @@ void CBrowserDlg::OnUseProxy() {
 }
 
 void CBrowserDlg::OnBrowse() {
-    const QString current = m_browserPath->text();
-    const QFileInfo info(current);
-    QFileDialog chooser(this, QStringLiteral("Browse"),
-                        info.isDir() ? current : info.absolutePath());
+    std::vector<std::string> words = SplitCommandWords(FromDisplayText(m_browserPath->text()));
+    // The program the path names (a bare name is looked up in $PATH), else where browser
+    // programs are installed.
+    QString folder = QString::fromLatin1(kProgramsFolder);
+    QString program;
+    std::string resolved;
+    if (!words.empty()) {
+        const QFileInfo named(ToDisplayText(
+            ResolveProgram(words[0], resolved) == kLaunchStarted ? resolved : words[0]));
+        if (named.isFile()) {
+            folder = named.absolutePath();
+            program = named.absoluteFilePath();
+        } else if (named.isDir()) {
+            folder = named.absoluteFilePath();
+        }
+    }
+    QFileDialog chooser(this, QStringLiteral("Browse"), folder);
     chooser.setObjectName(QStringLiteral("BrowseChooser"));
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setFileMode(QFileDialog::ExistingFile);
-    if (info.isFile())
-        chooser.selectFile(info.absoluteFilePath());
+    if (!program.isEmpty())
+        chooser.selectFile(program);
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
         return;
-    m_browserPath->setText(chooser.selectedFiles().first());
+    // The chosen program takes the place of the first word; its arguments stay. Quoted, so a
+    // folder name with blanks stays one word.
+    const std::string chosen = FromDisplayText(chooser.selectedFiles().first());
+    if (words.empty())
+        words.push_back(chosen);
+    else
+        words[0] = chosen;
+    m_browserPath->setText(ToDisplayText(JoinCommandWords(words)));
 }
 
 void CBrowserDlg::Refuse(const QString& message, QWidget* field) {

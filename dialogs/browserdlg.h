@@ -56,6 +56,8 @@ public:
     void OnBrowserClicked(std::int32_t browser);
     void OnUseDefaultBrowser();
     void OnUseProxy();
+    // A file chooser that opens at the program the browser path names (else at /usr/bin); the
+    // chosen file replaces the path's first word, the words after it stay.
     void OnBrowse();
 
 private:

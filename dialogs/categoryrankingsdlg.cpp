@@ -13,16 +13,34 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 namespace {
 constexpr int kCategoryRole = Qt::UserRole;
 constexpr int kLevelRole = Qt::UserRole + 1;
 
+// Room for a line edit's text margins (Qt keeps two pixels each side) and the title bar's
+// buttons.
+constexpr int kLineEditTextMargin = 2;
+constexpr int kTitleBarButtons = 120;
+
 const QString kHint = QStringLiteral("Shift-Left Mouse to select blocks of categories, "
                                      "Ctrl-Left Mouse to select multiple categories");
+
+// The width at which the field shows its whole text: the text, its margins and the frame.
+int WidthShowingAll(const QLineEdit& field) {
+    QStyleOptionFrame frame;
+    frame.initFrom(&field);
+    const QSize text(field.fontMetrics().horizontalAdvance(field.text()) + 2 * kLineEditTextMargin,
+                     field.sizeHint().height());
+    return field.style()->sizeFromContents(QStyle::CT_LineEdit, &frame, text, &field).width();
+}
 } // namespace
 
 CCategoryRankingsDlg::CCategoryRankingsDlg(CSite& site, CCategoryTree& categories, QWidget* parent)
@@ -41,6 +59,7 @@ CCategoryRankingsDlg::CCategoryRankingsDlg(CSite& site, CCategoryTree& categorie
     hint->setObjectName(QStringLiteral("hint"));
     hint->setReadOnly(true);
     hint->setCursorPosition(0);
+    hint->setMinimumWidth(WidthShowingAll(*hint));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &CCategoryRankingsDlg::accept);
@@ -52,7 +71,18 @@ CCategoryRankingsDlg::CCategoryRankingsDlg(CSite& site, CCategoryTree& categorie
     layout->addWidget(buttons);
 
     FillList();
+    FitCaption();
     DebugLog("Finishing initializing ranking dialog.");
+}
+
+// The window manager draws the caption; the dialog's own font and room for the title bar's
+// buttons estimate what a long site title needs. Never wider than the screen.
+void CCategoryRankingsDlg::FitCaption() {
+    const int captionWidth = fontMetrics().horizontalAdvance(windowTitle()) + kTitleBarButtons;
+    int width = std::max(sizeHint().width(), captionWidth);
+    if (const QScreen* shown = screen())
+        width = std::min(width, shown->availableGeometry().width() * 9 / 10);
+    resize(std::max(width, minimumSizeHint().width()), sizeHint().height());
 }
 
 int CCategoryRankingsDlg::ScoreLevel(double score) {
@@ -121,10 +151,8 @@ void CCategoryRankingsDlg::accept() {
         }
         auto* category = static_cast<CCategory*>(item->data(kCategoryRole).value<void*>());
         category->AddSite(&m_site);
-        if (CMainFrame* frame = MainFrame()) {
+        if (CMainFrame* frame = MainFrame())
             frame->Document()->NoteSiteFiled(category, &m_site);
-            frame->AddSiteToCategoryInLogBook(category, &m_site);
-        }
     }
     QDialog::accept();
 }

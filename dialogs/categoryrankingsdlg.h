@@ -13,7 +13,8 @@ class QListWidget;
 // "Category Rankings": every category with a positive score from the categorizer's last run,
 // in ascending slot order, each with a bar of its score level. The user selects one or more;
 // OK files the site into each selected category (and, when the main frame exists, into the log
-// book under it). Cancel changes nothing.
+// book under it). Cancel changes nothing. The dialog is wide enough for its hint and, up to
+// the screen's width, for its caption.
 class CCategoryRankingsDlg : public QDialog {
     Q_OBJECT
 public:
@@ -40,6 +41,8 @@ protected:
 
 private:
     void FillList();
+    // Widens the dialog for a long caption (the site's title), up to 90% of the screen.
+    void FitCaption();
 
     CSite& m_site;
     CCategoryTree& m_categories;

@@ -124,7 +124,6 @@ bool CDialogCommands::EditSiteProperties(CMainFrame& frame, CSite* site, QWidget
         site->m_url = dialog.Url();
     site->m_hidden = dialog.Hidden() ? 1 : 0;
     frame.Document()->NoteSiteChanged(site);
-    site->m_label = frame.Document()->SiteLabelText(*site, true);
     frame.Document()->UpdateAllViews();
     return true;
 }

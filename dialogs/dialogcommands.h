@@ -37,8 +37,8 @@ public:
     static void CategorizerSettings(QWidget* parent);
     // The site properties dialog for the site, shared by the search, the map and the log book;
     // on OK its annotation, title, URL (re-keyed in the database) and hidden flag are replaced,
-    // its log-book label and pictures are updated and the views are refreshed. Returns whether
-    // the site was changed; nothing without a site, database or hierarchy.
+    // the document is told and the views are refreshed. Returns whether the site was changed;
+    // nothing without a site, database or hierarchy.
     static bool EditSiteProperties(CMainFrame& frame, CSite* site, QWidget* parent);
 
     QAction* SearchAction() const { return m_searchAction; }

@@ -1,5 +1,6 @@
 #include "dialogs/helpmanual.h"
 
+#include "dialogs/helpwindow.h"
 #include "model/errorreport.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QWidget>
 
 namespace {
@@ -44,6 +46,11 @@ CHelpManual::Opener& CurrentOpener() {
 
 bool OpenInSystemBrowser(const QUrl& url) {
     return QDesktopServices::openUrl(url);
+}
+
+QPointer<CHelpWindow>& HelpWindow() {
+    static QPointer<CHelpWindow> window;
+    return window;
 }
 
 } // namespace
@@ -102,10 +109,33 @@ bool CHelpManual::Open(const QString& anchor) {
                   QCoreApplication::applicationDirPath().toStdString() + ".");
         return false;
     }
+    QPointer<CHelpWindow>& window = HelpWindow();
+    if (!window) {
+        window = new CHelpWindow;
+        // An open manual neither keeps the program running nor outlives it.
+        window->setAttribute(Qt::WA_QuitOnClose, false);
+        QObject::connect(window, &CHelpWindow::OutsideLinkClicked, window, &OpenOutside);
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [] { delete HelpWindow(); });
+    }
+    if (!window->ShowManual(url, anchor)) {
+        ShowError("Can't read the user manual " + url.toLocalFile().toStdString() + ".");
+        return false;
+    }
+    window->StayUsableOver(QApplication::activeModalWidget());
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
+CHelpWindow* CHelpManual::Window() {
+    return HelpWindow();
+}
+
+bool CHelpManual::OpenOutside(const QUrl& url) {
     const Opener& opener = CurrentOpener();
     if (!(opener ? opener(url) : OpenInSystemBrowser(url))) {
-        ShowError("Can't open the user manual " + url.toLocalFile().toStdString() +
-                  " in the browser.");
+        ShowError("Can't open " + url.toString().toStdString() + " in the browser.");
         return false;
     }
     return true;
@@ -133,6 +163,8 @@ bool CHelpManual::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget)
         return false;
+    if (qobject_cast<CHelpWindow*>(widget->window()))
+        return true; // the manual is already in front
     Open(AnchorFor(widget));
     return true;
 }

@@ -6,10 +6,12 @@
 
 #include <functional>
 
+class CHelpWindow;
 class QWidget;
 
-// The user manual (manual.html, shipped beside the program): "&Help Topics" opens it in the
-// browser, and F1 opens it at the section of the dialog or pane in front.
+// The user manual (manual.html, shipped beside the program), shown in Wayfold's own help
+// window: "&Help Topics" opens it at its top, F1 at the section of the dialog or pane in front.
+// Links in the manual to anywhere else open in the system's browser.
 class CHelpManual : public QObject {
     Q_OBJECT
 public:
@@ -27,12 +29,18 @@ public:
     // manual has no section for it.
     static QString AnchorOfClass(const QString& className);
 
-    // Opens the manual at `anchor` (the top when empty) through the opener, the system's
-    // browser unless replaced. A missing manual or a failing opener is reported through
-    // ShowError; returns whether the manual was handed to the browser.
+    // Shows the manual at `anchor` (the top when empty) in the help window, raised and usable
+    // even over a modal dialog. A missing or unreadable manual is reported through ShowError;
+    // returns whether the manual is shown.
     static bool Open(const QString& anchor = {});
     // The manual of the running program at `anchor`; empty URL when there is no manual.
     static QUrl ManualUrl(const QString& anchor = {});
+    // The help window; null until the manual was first shown.
+    static CHelpWindow* Window();
+
+    // Opens a link that leads out of the manual through the opener, the system's browser unless
+    // replaced; a failure is reported through ShowError. Returns whether it was handed over.
+    static bool OpenOutside(const QUrl& url);
     // Replaces the system's browser (tests); a null opener restores it.
     static void SetOpener(Opener opener);
 

@@ -2,6 +2,7 @@
 
 #include "fetch/localpage.h"
 #include "fetch/pagetext.h"
+#include "fetch/pageurl.h"
 #include "fetch/proxyroute.h"
 #include "fetch/urlsplitter.h"
 
@@ -60,6 +61,13 @@ void ApplyTransferOptions(CURL* handle, const std::string& url, const CFetchLimi
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &page);
 }
 
+// An HTTP answer of 400 or above is an error page, not the page asked for.
+bool IsErrorStatus(CURL* handle, std::string_view url) {
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    return status >= 400 && CUrlSplitter(url).Class() == EUrlClass::Http;
+}
+
 bool IsFollowedRedirect(std::string_view target) {
     return CUrlSplitter(target).Class() == EUrlClass::Http;
 }
@@ -71,20 +79,22 @@ std::optional<std::string> Download(const std::string& url, const CConnectionSet
     const CEasyHandle handle(curl_easy_init());
     if (!handle)
         return std::nullopt;
-    std::string current = url;
+    std::string current = EscapeUrlBytes(url);
     for (int redirects = 0;; ++redirects) {
         CPageText page(limits.maxPageBytes);
         curl_easy_reset(handle.get());
         ApplyRoute(handle.get(), ChooseProxyRoute(current, settings));
         ApplyTransferOptions(handle.get(), current, limits, page);
         curl_easy_perform(handle.get()); // a failure part-way keeps what was read
+        if (IsErrorStatus(handle.get(), current))
+            return std::nullopt;
         char* location = nullptr;
         curl_easy_getinfo(handle.get(), CURLINFO_REDIRECT_URL, &location);
         if (location == nullptr)
             return page.Finish();
         if (redirects >= limits.maxRedirects || !IsFollowedRedirect(location))
             return std::nullopt;
-        current = location;
+        current = EscapeUrlBytes(location);
     }
 }
 

@@ -10,9 +10,10 @@
 // Downloads pages for the add-URL pipeline, one worker thread per URL (no queue, no limit).
 // "http:", "https:" and "ftp:" URLs are fetched with libcurl; "file:" URLs and URLs without a
 // scheme are read from the local disk; a URL that fails over the network is never read from
-// the disk. The page text has every line followed by "\r\n" (see CPageText); a body that
-// yields no text at all gives no page, never an empty one. An error status (a 404, say) still
-// delivers its body, as the classic reader did.
+// the disk. Before a network fetch the bytes a URL may not hold (blanks, control bytes, bytes
+// above 0x7F) are escaped as "%XX". The page text has every line followed by "\r\n" (see
+// CPageText); a body that yields no text at all gives no page, never an empty one, and so does
+// an HTTP answer with a status of 400 or above (a 404, say): its body is an error page.
 
 // Limits of one fetch. The defaults are what the program uses; tests may shorten the waits.
 struct CFetchLimits {

@@ -8,6 +8,23 @@ bool ReadCount(CBinaryReader& reader, std::int32_t& count) {
     return reader.ReadInt32(count) && count >= 0;
 }
 
+// A stored length of 0 or less is an empty text with no bytes after it.
+bool ReadText(CBinaryReader& reader, std::string& text) {
+    std::int32_t length = 0;
+    if (!reader.ReadInt32(length))
+        return false;
+    if (length <= 0) {
+        text.clear();
+        return true;
+    }
+    return reader.ReadBytes(length, text);
+}
+
+// The reader refuses texts above the limit, so the writer cuts them there.
+void AppendText(std::string& bytes, std::string_view text) {
+    AppendString(bytes, text.substr(0, static_cast<std::size_t>(kMaxText)));
+}
+
 // Reads the record after its name; false at the first value that is missing or wrong.
 bool ReadRecordBody(CBinaryReader& reader, CCategoryRecord& record) {
     std::int32_t count = 0;
@@ -23,7 +40,7 @@ bool ReadRecordBody(CBinaryReader& reader, CCategoryRecord& record) {
         return false;
     for (std::int32_t i = 0; i < count; ++i) {
         std::string url;
-        if (!reader.ReadString(url))
+        if (!ReadText(reader, url))
             return false;
         record.urls.push_back(std::move(url));
     }
@@ -32,7 +49,7 @@ bool ReadRecordBody(CBinaryReader& reader, CCategoryRecord& record) {
     for (std::int32_t i = 0; i < count; ++i) {
         std::string word;
         std::int32_t weight = 0;
-        if (!reader.ReadString(word) || !reader.ReadInt32(weight))
+        if (!ReadText(reader, word) || !reader.ReadInt32(weight))
             return false;
         record.words.emplace_back(std::move(word), weight);
     }
@@ -59,7 +76,7 @@ bool CCategoryFile::Parse(std::string_view bytes, Slots& slots) {
             continue;
         }
         CCategoryRecord record;
-        if (!reader.ReadString(record.name))
+        if (!ReadText(reader, record.name))
             return false;
         const bool complete = ReadRecordBody(reader, record);
         slots.emplace_back(std::move(record));
@@ -78,17 +95,17 @@ std::string CCategoryFile::Serialize(const Slots& slots) {
             continue;
         }
         AppendInt32(bytes, 1);
-        AppendString(bytes, slot->name);
+        AppendText(bytes, slot->name);
         AppendInt32(bytes, slot->parent);
         AppendInt32(bytes, static_cast<std::int32_t>(slot->children.size()));
         for (std::int32_t child : slot->children)
             AppendInt32(bytes, child);
         AppendInt32(bytes, static_cast<std::int32_t>(slot->urls.size()));
         for (const auto& url : slot->urls)
-            AppendString(bytes, url);
+            AppendText(bytes, url);
         AppendInt32(bytes, static_cast<std::int32_t>(slot->words.size()));
         for (const auto& [word, weight] : slot->words) {
-            AppendString(bytes, word);
+            AppendText(bytes, word);
             AppendInt32(bytes, weight);
         }
     }

@@ -17,8 +17,9 @@ struct CCategoryRecord {
 };
 
 // The bytes of cats.wfx. All integers 32-bit signed little-endian; a string is a 32-bit byte
-// count and the bytes. Slot count S, then S slots: flag 0 (empty) or 1 followed by name,
-// parent, child count and child indices, site count and URLs, word count and (word, weight).
+// count and the bytes (none when the count is 0 or less: an empty text). Slot count S, then S
+// slots: flag 0 (empty) or 1 followed by name, parent, child count and child indices, site count
+// and URLs, word count and (word, weight).
 class CCategoryFile {
 public:
     using Slots = std::vector<std::optional<CCategoryRecord>>;
@@ -28,5 +29,6 @@ public:
     // past the end or a text above 8,191 bytes, or bytes left over); `slots` then holds the
     // slots read before the damage, the cut-off category included when its name was read.
     static bool Parse(std::string_view bytes, Slots& slots);
+    // Texts longer than 8,191 bytes are cut there, so the file always reads back whole.
     static std::string Serialize(const Slots& slots);
 };

@@ -43,7 +43,7 @@ std::vector<std::string> WordsOf(const std::string& text, bool dropNone) {
 CSite::CSite(std::string url, std::string title, std::string annotation, std::int32_t visited,
              std::int32_t time, std::int32_t unused)
     : m_visited(visited), m_unused(unused), m_annotation(std::move(annotation)),
-      m_url(std::move(url)), m_title(std::move(title)), m_label(m_title) {
+      m_url(std::move(url)), m_title(std::move(title)) {
     SetTime(time);
     m_x = RandomBetween(0, 2000);
     m_y = RandomBetween(0, 2000);

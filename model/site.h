@@ -67,7 +67,6 @@ public:
     std::string m_annotation;
     std::string m_url;
     std::string m_title;
-    std::string m_label; // log book text, rebuilt on every view update
     CIndexTally m_categories;
     std::vector<std::unique_ptr<CSite>> m_links; // slots may be empty; walks skip them
 };

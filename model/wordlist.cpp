@@ -58,15 +58,22 @@ bool CWordList::Open(const std::string& fileName, std::int32_t modeFlags) {
 // before the line end, and the "\n" skips every following white-space character. So blank
 // lines and the leading white space of a following line vanish, white space inside or at the
 // end of a word stays, and a file that starts with a blank line yields no words at all.
+// Carriage returns at the end of a line belong to its line end, so a file written with "\r\n"
+// line ends reads as one with "\n" ends, and no word ends in one.
 void CWordList::ReadText(const std::string& text) {
     std::size_t pos = 0;
     while (pos < text.size() && text[pos] != '\n') {
         const std::size_t end = std::min(text.find('\n', pos), text.size());
-        if (end - pos > static_cast<std::size_t>(kMaxText)) {
+        std::size_t wordEnd = end;
+        while (wordEnd > pos && text[wordEnd - 1] == '\r')
+            --wordEnd;
+        if (wordEnd == pos)
+            return; // a first line of carriage returns alone is a blank line
+        if (wordEnd - pos > static_cast<std::size_t>(kMaxText)) {
             m_damaged = true;
             return;
         }
-        const std::string word = text.substr(pos, end - pos);
+        const std::string word = text.substr(pos, wordEnd - pos);
         Add((m_modeFlags & kUpperCase) ? ToUpperClassic(word) : word);
         pos = end;
         while (pos < text.size() && IsClassicSpace(text[pos]))

@@ -7,7 +7,8 @@
 
 // A list of words with a value each, kept in order of first insertion with an exact,
 // case-sensitive index. The stop-word list (stop.wfx) is one: a text file with one word per
-// line, read at Open and written back when the list is destroyed.
+// line, read at Open ("\r\n" line ends read as "\n" ends) and written back with "\n" ends
+// when the list is destroyed.
 class CWordList {
 public:
     // Mode flags: convert every word read from the file to upper case; plain format (one word

@@ -3,6 +3,7 @@
 #include "common/debuglog.h"
 #include "fetch/fetchworker.h"
 #include "fetch/htmlscan.h"
+#include "fetch/pageurl.h"
 #include "model/errorreport.h"
 #include "model/random.h"
 #include "model/site.h"
@@ -139,16 +140,20 @@ CAddUrlPipeline::~CAddUrlPipeline() {
     m_postBox->Close();
 }
 
+// The URL is known both as reported (a stored file may hold it so, fragment and all) and as
+// the page URL it is fetched and stored under.
 bool CAddUrlPipeline::IsNewUrl(const std::string& url) const {
+    const std::string page = PageUrl(url);
     const CSiteDatabase* database = m_frame.Database();
-    if (database && database->FindSite(url))
+    if (database && (database->FindSite(url) || database->FindSite(page)))
         return false;
-    return !m_startedUrls.contains(url);
+    return !m_startedUrls.contains(url) && !m_startedUrls.contains(page);
 }
 
-void CAddUrlPipeline::StartAddUrl(const std::string& url) {
+void CAddUrlPipeline::StartAddUrl(const std::string& reported) {
     if (m_shutDown)
         return;
+    const std::string url = PageUrl(reported);
     m_startedUrls.insert(url);
     m_frame.SetStatusText("Processing: " + url);
     if (m_threadCount == 0) {
@@ -167,8 +172,10 @@ void CAddUrlPipeline::StartAddUrl(const std::string& url) {
 void CAddUrlPipeline::StartImportedPage(const std::string& url, CImportedPage page) {
     if (m_shutDown)
         return;
-    m_importedPages[url] = std::move(page);
-    StartAddUrl(url);
+    // The worker reports, and the site is stored under, the page URL.
+    const std::string pageUrl = PageUrl(url);
+    m_importedPages[pageUrl] = std::move(page);
+    StartAddUrl(pageUrl);
 }
 
 void CAddUrlPipeline::CancelImportedPages() {
@@ -289,7 +296,6 @@ CAddUrlPipeline::EImportOutcome CAddUrlPipeline::StoreAndPlacePage(const std::st
     PlaceSite(*site, placement);
 
     m_frame.Document()->NoteSiteAdded(site);
-    m_frame.AddSiteToLogBook(site);
     m_frame.CategorizeSite(site, /*offerRankings=*/imported == nullptr);
     return EImportOutcome::Stored;
 }

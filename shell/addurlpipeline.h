@@ -55,11 +55,12 @@ public:
     explicit CAddUrlPipeline(CMainFrame& frame);
     ~CAddUrlPipeline() override;
 
-    // True when the database has no visited site with exactly this URL and no worker was
-    // started for it in this run.
+    // True when neither the URL as reported nor its page URL (PageUrl: no "#fragment", bytes a
+    // URL may not hold escaped) is a visited site in the database or was started in this run.
     bool IsNewUrl(const std::string& url) const;
-    // Starts one fetch worker for the URL (no queue, no limit) and shows "Processing: " + URL.
-    void StartAddUrl(const std::string& url);
+    // Starts one fetch worker for the page URL of `reported` (no queue, no limit) and shows
+    // "Processing: " + that URL. The site is stored under the page URL.
+    void StartAddUrl(const std::string& reported);
     // Starts the fetch of an imported page as StartAddUrl does; its site keeps the visit time,
     // it is filed without the Category Rankings dialog, and a page that cannot be read is told
     // to `page.done` instead of being shown in an error box.

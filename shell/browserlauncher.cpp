@@ -14,14 +14,19 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <string>
 #include <strings.h>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
 const char* const kConfigureQuestion =
     "Error: Default browser access is not available for certain older Windows 95 (tm) "
     "set-ups. Press OK to configure browser, CANCEL to ignore.";
+const char* const kNoBrowserPathQuestion =
+    "No browser program is set under \"Browser Path\", so Wayfold cannot open ";
+const char* const kNoBrowserPathQuestionEnd = ". Press OK to configure browser, CANCEL to ignore.";
 
 constexpr int kBrowserNetscape = 1;
 constexpr int kBrowserExplorer = 2;
@@ -101,7 +106,7 @@ void CBrowserLauncher::OpenWithDefaultBrowser(const std::string& url, bool askOn
     if (IsFileUrl(url) || !askOnFailure)
         ReportLaunchError(code, url);
     else
-        AskToConfigureBrowser();
+        AskToConfigureBrowser(kConfigureQuestion);
 }
 
 void CBrowserLauncher::OpenWithNamedBrowser(const std::string& url) {
@@ -136,14 +141,20 @@ void CBrowserLauncher::OpenWithNamedBrowser(const std::string& url) {
 }
 
 void CBrowserLauncher::StartBrowserProgram(const std::string& url) {
-    const int code = StartProgram(SplitCommandWords(m_settings.browserPath), url);
+    const std::vector<std::string> words = SplitCommandWords(m_settings.browserPath);
+    // No default browser was found when the settings were made, and none has been set since.
+    if (words.empty()) {
+        AskToConfigureBrowser(kNoBrowserPathQuestion + url + kNoBrowserPathQuestionEnd);
+        return;
+    }
+    const int code = StartProgram(words, url);
     if (code != kLaunchStarted)
         ReportLaunchError(code, m_settings.browserPath + " " + url);
 }
 
-void CBrowserLauncher::AskToConfigureBrowser() {
+void CBrowserLauncher::AskToConfigureBrowser(const std::string& text) {
     QMessageBox question(QMessageBox::Warning, QStringLiteral("Wayfold"),
-                         QString::fromLatin1(kConfigureQuestion),
+                         QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                          QMessageBox::Ok | QMessageBox::Cancel, m_dialogParent);
     question.setDefaultButton(QMessageBox::Ok);
     if (question.exec() == QMessageBox::Ok && m_configureBrowser)

@@ -12,7 +12,8 @@ class QWidget;
 // ("Default Browser" 1), or the named browser ("Browser" 1 Netscape, 2 Internet Explorer,
 // 3 Opera) through its registered browser link, else by starting "Browser Path" with the URL.
 // "Browser Path" is split into words as a shell would split it, without any expansion, and the
-// URL is passed as one more argument: no shell ever sees the URL.
+// URL is passed as one more argument: no shell ever sees the URL. An empty "Browser Path"
+// asks the user to configure the browser.
 // Failures are reported through ShowError; nothing is returned.
 class CBrowserLauncher {
 public:
@@ -49,7 +50,7 @@ private:
     void OpenWithDefaultBrowser(const std::string& url, bool askOnFailure);
     void OpenWithNamedBrowser(const std::string& url);
     void StartBrowserProgram(const std::string& url);
-    void AskToConfigureBrowser();
+    void AskToConfigureBrowser(const std::string& text);
 
     const CSettings& m_settings;
     CBrowserLinkAccess* m_links;

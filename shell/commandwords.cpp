@@ -1,5 +1,7 @@
 #include "shell/commandwords.h"
 
+#include <string_view>
+
 namespace {
 
 bool IsBlank(char c) {
@@ -8,6 +10,19 @@ bool IsBlank(char c) {
 
 bool EscapableInDoubleQuotes(char c) {
     return c == '$' || c == '`' || c == '"' || c == '\\' || c == '\n';
+}
+
+bool NeedsQuotes(const std::string& word) {
+    if (word.empty())
+        return true;
+    for (const char c : word) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') ||
+                           std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
+        if (!plain)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -63,4 +78,23 @@ std::vector<std::string> SplitCommandWords(const std::string& text) {
     if (inWord)
         words.push_back(std::move(word));
     return words;
+}
+
+std::string JoinCommandWords(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& word : words) {
+        if (!text.empty())
+            text += ' ';
+        if (!NeedsQuotes(word)) {
+            text += word;
+            continue;
+        }
+        // Inside single quotes everything is literal but the quote itself, which closes them,
+        // is written as \', and opens them again.
+        text += '\'';
+        for (const char c : word)
+            text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        text += '\'';
+    }
+    return text;
 }

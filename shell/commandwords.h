@@ -10,3 +10,7 @@
 // lines). Nothing is expanded: $, `, ~, * and ? stay as they are, and ; | & < > are ordinary
 // characters. A quote left open runs to the end of the text. An empty text gives no words.
 std::vector<std::string> SplitCommandWords(const std::string& text);
+
+// The words as one command text that SplitCommandWords splits back into them: a word made only
+// of letters, digits and _ @ % + = : , . / - stays as it is, any other is put in single quotes.
+std::string JoinCommandWords(const std::vector<std::string>& words);

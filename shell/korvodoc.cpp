@@ -2,13 +2,16 @@
 
 #include "model/category.h"
 #include "model/categorytree.h"
+#include "model/commonstopwords.h"
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "model/sitefilterlist.h"
 #include "model/wordlist.h"
+#include "shell/defaultbrowser.h"
 #include "shell/sitelabeltext.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <algorithm>
@@ -23,7 +26,7 @@ std::string CurrentDirIfEmpty(std::string dir) {
 
 CKorvoDoc::CKorvoDoc(std::string currentDir, QObject* parent)
     : QObject(parent), m_title("Wayfold 2.0"),
-      m_settings(CurrentDirIfEmpty(std::move(currentDir))) {}
+      m_settings(CurrentDirIfEmpty(std::move(currentDir)), FindDefaultBrowserCommand()) {}
 
 CKorvoDoc::~CKorvoDoc() {
     CloseDataFiles();
@@ -42,8 +45,14 @@ void CKorvoDoc::WriteSettings(void (CSettings::*writer)(QSettings&) const) const
 
 void CKorvoDoc::OpenDataFiles() {
     const std::string& home = m_settings.home;
+    const std::string stopFile = home + "/stop.wfx";
+    // Without a stop list every page would share THE, AND, OF with every category; a first
+    // start begins with the common English words, written at exit like any stop list.
+    const bool firstStart = !QFileInfo::exists(QString::fromStdString(stopFile));
     m_stopList = std::make_unique<CWordList>();
-    m_stopList->Open(home + "/stop.wfx", CWordList::kUpperCase | CWordList::kPlainFormat);
+    m_stopList->Open(stopFile, CWordList::kUpperCase | CWordList::kPlainFormat);
+    if (firstStart)
+        AddCommonStopWords(*m_stopList);
     m_siteFilters = std::make_unique<CSiteFilterList>();
     m_siteFilters->Open(home + "/filters.wfx");
     m_database = std::make_unique<CSiteDatabase>();

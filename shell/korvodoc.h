@@ -27,7 +27,8 @@ class QSettings;
 class CKorvoDoc : public QObject {
     Q_OBJECT
 public:
-    // `currentDir` is the default of "Browser Path" and "Home" (the current directory when empty).
+    // `currentDir` is the default of "Home" (the current directory when empty); "Browser Path"
+    // defaults to the desktop's default browser (FindDefaultBrowserCommand).
     explicit CKorvoDoc(std::string currentDir = {}, QObject* parent = nullptr);
     // Closes the data files (each writes its own) when they are still open.
     ~CKorvoDoc() override;
@@ -43,7 +44,8 @@ public:
     void WriteSettings(void (CSettings::*writer)(QSettings&) const) const;
 
     // Reads the data files from "Home" in the order stop words, site filters, URL database,
-    // categories. Damage is reported through ShowError; what could be read is kept.
+    // categories. Damage is reported through ShowError; what could be read is kept. Without a
+    // stop.wfx the stop list starts with the common English stop words.
     void OpenDataFiles();
     // Destroys the data objects, each of which writes its own file; the hierarchy goes first,
     // as it names sites by URL. The views must have let go of the store before.

@@ -242,7 +242,7 @@ void CMainFrame::CreatePanes() {
 
     m_innerSplitter = new QSplitter(Qt::Vertical, m_outerSplitter);
     m_innerSplitter->setObjectName(QStringLiteral("InnerSplitter"));
-    m_logBook = new CUrlList(m_innerSplitter);
+    m_logBook = new CUrlList(*m_document, m_innerSplitter);
     m_overviewPane = new CMetaView(*this, m_innerSplitter);
     m_overviewPane->setObjectName(QStringLiteral("OverviewPane"));
 
@@ -262,9 +262,24 @@ void CMainFrame::CreatePanes() {
     m_innerSplitter->setSizes({Settings().treeViewHeight, Settings().metaViewHeight});
     setCentralWidget(m_outerSplitter);
 
-    m_document->AddView(m_logBook, [this] { m_logBook->OnUpdate(); });
-    connect(m_document, &CKorvoDoc::SiteChanged, m_logBook, &CUrlList::UpdateSiteImages);
-    connect(m_document, &CKorvoDoc::StoreChanged, m_logBook, &CUrlList::UpdateAllSiteImages);
+    ConnectLogBook();
+}
+
+// The log book follows the document by itself; what it asks of the window comes here.
+void CMainFrame::ConnectLogBook() {
+    connect(m_logBook, &CUrlList::OpenSiteRequested, this, &CMainFrame::OpenSite);
+    connect(m_logBook, &CUrlList::CategorizeRequested, this,
+            [this](CSite* site) { CategorizeSite(site); });
+    connect(m_logBook, &CUrlList::SiteUrlReleased, this, &CMainFrame::ForgetStartedUrl);
+    connect(m_logBook, &CUrlList::CenterRequested, this,
+            [this](CSite* site) { Maps().CenterOnSite(site); });
+    connect(
+        m_logBook, &CUrlList::FocusRequested, this,
+        [this](CSite* site, int depth, CSite* owner) { Maps().FocusOnSite(site, depth, owner); });
+    connect(m_logBook, &CUrlList::SitePropertiesRequested, this,
+            [this](CSite* site) { CDialogCommands::EditSiteProperties(*this, site, m_logBook); });
+    connect(m_logBook, &CUrlList::CategorizerSettingsRequested, this,
+            [this] { CDialogCommands::CategorizerSettings(m_logBook); });
 }
 
 CSiteDatabase* CMainFrame::Database() const {
@@ -447,22 +462,11 @@ void CMainFrame::CategorizeSite(CSite* site, bool offerRankings) {
         return;
     best->AddSite(site);
     m_document->NoteSiteFiled(best, site);
-    AddSiteToCategoryInLogBook(best, site);
 }
 
 void CMainFrame::RunRankingsDialog(CSite* site) {
     CCategoryRankingsDlg dialog(*site, *CategoryTree(), this);
     dialog.exec();
-}
-
-void CMainFrame::AddSiteToLogBook(CSite* site) {
-    if (m_logBook && site)
-        m_logBook->AddSite(site);
-}
-
-void CMainFrame::AddSiteToCategoryInLogBook(CCategory* category, CSite* site) {
-    if (m_logBook && category && site)
-        m_logBook->AddSiteToCategory(category, site);
 }
 
 void CMainFrame::ResetCaptureButton() {
@@ -548,8 +552,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::DestroyDataObjects() {
     // The views show the store's objects; they go first.
-    if (m_logBook)
-        m_document->RemoveView(m_logBook);
     delete m_outerSplitter;
     m_outerSplitter = nullptr;
     m_innerSplitter = nullptr;

@@ -112,12 +112,9 @@ public:
     void ForgetStartedUrl(const std::string& url);
     // Runs the categorizer on a stored site and acts on the answer: "Can't categorize this
     // site\n"; with "Rank Cats" on the modal rankings dialog (unless `offerRankings` is false:
-    // imported pages); otherwise "Categorized <URL> as <parent>:<name>", the site filed in the
-    // category and in the log book under it.
+    // imported pages); otherwise "Categorized <URL> as <parent>:<name>" and the site filed in
+    // the category (the document is told).
     void CategorizeSite(CSite* site, bool offerRankings = true);
-    // Puts a new site, or a site filed in a category, into the log book.
-    void AddSiteToLogBook(CSite* site);
-    void AddSiteToCategoryInLogBook(CCategory* category, CSite* site);
     // Closes the window as the user would (settings and data files written), after ending any
     // modal dialog; used for SIGTERM, SIGINT and SIGHUP. A page still being handled is finished
     // first.
@@ -161,6 +158,7 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreatePanes();
+    void ConnectLogBook();
     void ReadLicense();
     void CreateDisplayAndLaunchCommands();
     void SyncCheckMarks();

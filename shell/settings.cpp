@@ -113,8 +113,8 @@ constexpr CViewKey kViewKeys[] = {
 
 } // namespace
 
-CSettings::CSettings(std::string currentDir)
-    : browserPath(currentDir), home(std::move(currentDir)) {}
+CSettings::CSettings(std::string currentDir, std::string defaultBrowserPath)
+    : browserPath(std::move(defaultBrowserPath)), home(std::move(currentDir)) {}
 
 void CSettings::Read(QSettings& store) {
     CGroup group(store);

@@ -33,8 +33,9 @@ struct CFontSetting {
 // "Wayfold"; a value that is missing or out of range takes its default (nothing is reported).
 class CSettings {
 public:
-    // `currentDir` is the default of "Browser Path" and "Home".
-    explicit CSettings(std::string currentDir = {});
+    // `currentDir` is the default of "Home", `defaultBrowserPath` that of "Browser Path" (the
+    // desktop's default browser, see FindDefaultBrowserCommand; empty when there is none).
+    explicit CSettings(std::string currentDir = {}, std::string defaultBrowserPath = {});
 
     // Reads every value, in the order of the settings table.
     void Read(QSettings& store);

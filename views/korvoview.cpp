@@ -231,7 +231,7 @@ void CKorvoView::OnPictureFinished(const std::shared_ptr<const CMapPicture>& pic
     m_picture = picture->image;
     m_pictureRequest = std::make_unique<CMapRenderRequest>(picture->request);
     m_pictureTouched = false;
-    Keeper().ApplySizes(picture->sizes);
+    Keeper().ApplySizes(picture->sizes, !picture->complete);
     update();
 }
 
@@ -860,24 +860,54 @@ void CKorvoView::PrintMap(QPrinter& printer) {
     renderer.PaintMap(painter, m_frame.Maps().WorldRect(), page, QRect(QPoint(0, 0), page), false);
 }
 
+CMetaView* CKorvoView::ActiveOverview() const {
+    CMetaView* overview = m_frame.Maps().MetaView();
+    return overview && overview->IsActivePane() ? overview : nullptr;
+}
+
+void CKorvoView::PrintPane(QPrinter& printer) {
+    if (CMetaView* overview = ActiveOverview())
+        overview->PrintOverview(printer);
+    else
+        PrintMap(printer);
+}
+
 void CKorvoView::PrintWithDialog() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setFromTo(1, 1);
     QPrintDialog dialog(&printer, this);
     dialog.setMinMax(1, 1);
     if (dialog.exec() == QDialog::Accepted)
-        PrintMap(printer);
+        PrintPane(printer);
 }
 
 void CKorvoView::PrintPreview() {
     QPrinter printer(QPrinter::HighResolution);
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* target) { PrintMap(*target); });
+            [this](QPrinter* target) { PrintPane(*target); });
     preview.exec();
 }
 
+bool CKorvoView::ExportOverview(const QString& fileName) {
+    CMetaView* overview = m_frame.Maps().MetaView();
+    const QImage image = overview ? overview->RenderOverview() : QImage();
+    QSaveFile file(fileName);
+    if (image.isNull() || !file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") ||
+        !file.commit()) {
+        ShowError("Can't write the map to " + fileName.toStdString());
+        return false;
+    }
+    return true;
+}
+
 void CKorvoView::ExportWithDialog() {
+    if (ActiveOverview()) {
+        const QString fileName = AskForPngName();
+        if (!fileName.isEmpty())
+            ExportOverview(fileName);
+        return;
+    }
     QMessageBox question(QMessageBox::Question, QStringLiteral("Export Map"),
                          QStringLiteral("Export the whole map or only the part the window shows?"),
                          QMessageBox::Cancel, this);
@@ -888,12 +918,16 @@ void CKorvoView::ExportWithDialog() {
     question.exec();
     if (question.clickedButton() != whole && question.clickedButton() != visible)
         return;
+    const QString fileName = AskForPngName();
+    if (!fileName.isEmpty())
+        ExportMap(fileName, question.clickedButton() == whole);
+}
+
+QString CKorvoView::AskForPngName() {
     QString fileName =
         QFileDialog::getSaveFileName(this, QStringLiteral("Export Map"), QStringLiteral("map.png"),
                                      QStringLiteral("PNG images (*.png)"));
-    if (fileName.isEmpty())
-        return;
-    if (!fileName.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
+    if (!fileName.isEmpty() && !fileName.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
         fileName += QStringLiteral(".png");
-    ExportMap(fileName, question.clickedButton() == whole);
+    return fileName;
 }

@@ -17,6 +17,7 @@ class CMapLabelCache;
 class CMapRenderQueue;
 class CMapRenderer;
 class CMapSceneKeeper;
+class CMetaView;
 class CSettings;
 class CSite;
 class CWordEntry;
@@ -81,6 +82,11 @@ public:
     bool ExportMap(const QString& fileName, bool wholeMap);
     // The current world rectangle on one printer page (no background fill).
     void PrintMap(QPrinter& printer);
+    // What the print commands print: the overview when it is the pane last worked in, else
+    // the map.
+    void PrintPane(QPrinter& printer);
+    // The overview as shown, as a PNG file written atomically. False after reporting it.
+    bool ExportOverview(const QString& fileName);
 
     // The context menu for a right press at the client point, with the subject set as the
     // press would set it; null when nothing is hit. The caller owns it; RunMenuCommand carries
@@ -148,6 +154,8 @@ private:
     void PrintWithDialog();
     void PrintPreview();
     void ExportWithDialog();
+    QString AskForPngName();
+    CMetaView* ActiveOverview() const;
     // The picture drawn here, with a progress dialog when it takes long; null when cancelled.
     QImage RenderWithProgress(const CRect& world, const QSize& size);
     CMapRenderer MakeRenderer();

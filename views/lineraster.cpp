@@ -57,6 +57,9 @@ inline int FixedDiv16(int x, int y) {
     return x * (1 << 16) / y;
 }
 
+// Pixels of a line's middle looked at together, to step over or blend without tests.
+constexpr int kSpan = 32;
+
 inline int ToFixed26Dot6(double value) {
     return static_cast<int>(value * 64.);
 }
@@ -221,19 +224,32 @@ void CLineRaster::DrawDeviceLine(double rx1, double ry1, double rx2, double ry2)
     plot(static_cast<unsigned>(alphaStart));
     b += increment;
     ++a;
-    // The middle of the line, full weight: without a test per pixel when all of it is inside.
-    const int middle = aEnd - a;
-    if (middle > 0) {
-        const int lastB = b + (middle - 1) * increment;
+    // The middle of the line, full weight, a span at a time: a span outside the clip is
+    // stepped over, one inside it is blended without a test per pixel, one across its edge
+    // pixel by pixel. The walk's arithmetic is the same whichever way a step is taken.
+    const int clipMajorLow = steep ? m_clip.top() : m_clip.left();
+    const int clipMajorHigh = steep ? m_clip.bottom() : m_clip.right();
+    const int clipMinorLow = steep ? m_clip.left() : m_clip.top();
+    const int clipMinorHigh = steep ? m_clip.right() : m_clip.bottom();
+    if (a < clipMajorLow) {
+        const int skipped = std::min(clipMajorLow, aEnd) - a;
+        b += skipped * increment;
+        a += skipped;
+    }
+    const int visibleEnd = std::min(aEnd, clipMajorHigh + 1);
+    const __m128i colorLanes =
+        _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(m_color)), _mm_setzero_si128());
+    const std::ptrdiff_t farStep = steep ? 1 : m_pixelsPerLine;
+    while (a < visibleEnd) {
+        const int span = std::min(kSpan, visibleEnd - a);
+        const int lastB = b + (span - 1) * increment;
         const int minorLow = std::min(b, lastB) >> 16;
         const int minorHigh = (std::max(b, lastB) >> 16) + 1;
-        const QRect run = steep ? QRect(QPoint(minorLow, a), QPoint(minorHigh, aEnd - 1))
-                                : QRect(QPoint(a, minorLow), QPoint(aEnd - 1, minorHigh));
-        if (m_clip.contains(run)) {
-            const __m128i colorLanes =
-                _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(m_color)), _mm_setzero_si128());
-            const std::ptrdiff_t farStep = steep ? 1 : m_pixelsPerLine;
-            for (; a < aEnd; ++a, b += increment) {
+        if (minorHigh < clipMinorLow || minorLow > clipMinorHigh) {
+            b += span * increment;
+            a += span;
+        } else if (minorLow >= clipMinorLow && minorHigh <= clipMinorHigh) {
+            for (const int spanEnd = a + span; a < spanEnd; ++a, b += increment) {
                 const unsigned alpha = static_cast<std::uint8_t>(b >> 8);
                 const int minor = b >> 16;
                 std::uint32_t* nearPixel =
@@ -241,11 +257,14 @@ void CLineRaster::DrawDeviceLine(double rx1, double ry1, double rx2, double ry2)
                           : m_bits + static_cast<std::ptrdiff_t>(minor) * m_pixelsPerLine + a;
                 BlendPair(nearPixel, nearPixel + farStep, 255 - alpha, alpha, colorLanes);
             }
+        } else {
+            for (const int spanEnd = a + span; a < spanEnd; ++a, b += increment)
+                plot(64);
         }
     }
-    for (; a < aEnd; ++a) {
-        plot(64);
-        b += increment;
+    if (a < aEnd) {
+        b += (aEnd - a) * increment;
+        a = aEnd;
     }
     if (alphaEnd)
         plot(static_cast<unsigned>(alphaEnd));

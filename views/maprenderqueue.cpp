@@ -45,6 +45,55 @@ bool RenderBand(const CMapRenderRequest& request, QImage& target, int band, int 
     return !renderer.WasCancelled();
 }
 
+// The area a node's label and dot may cover with the given label size (as the renderer culls).
+QRectF NodeExtent(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  int diameter) {
+    const double left = std::min({x, x + width});
+    const double right = std::max({x + width, x + diameter});
+    const double top = std::min({y, y + height});
+    const double bottom = std::max({y + height, y + diameter});
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
+// Whether a measured size makes the node reach into a band that culled it by its old size.
+bool MissedByABand(const CMapRenderRequest& request, int bands, const CMeasuredSize& size) {
+    const CMapScene& scene = *request.scene;
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+    int diameter = 0;
+    scene.DotOf(size.node, x, y, diameter);
+    if (size.node.kind == CMapScene::CNodeRef::kWord) {
+        width = scene.Word(size.node.slot).width;
+        height = scene.Word(size.node.slot).height;
+    } else if (size.node.kind == CMapScene::CNodeRef::kSite) {
+        width = scene.Site(size.node.slot).width;
+        height = scene.Site(size.node.slot).height;
+    } else {
+        const CMapScene::CLink& link = (*scene.Site(size.node.slot).links)[size.node.link];
+        width = link.width;
+        height = link.height;
+    }
+    const QTransform toDevice = CMapRenderer::MapTransform(request.world, request.size);
+    // Two device pixels of margin, as a paint draws whatever comes that near.
+    const QRectF before =
+        toDevice.mapRect(NodeExtent(x, y, width, height, diameter)).adjusted(-2, -2, 2, 2);
+    const QRectF after = toDevice.mapRect(NodeExtent(x, y, size.width, size.height, diameter))
+                             .adjusted(-2, -2, 2, 2);
+    for (int band = 0; band < bands; ++band) {
+        const QRectF rows = BandRect(request.size, band, bands);
+        if (after.intersects(rows) && !before.intersects(rows))
+            return true;
+    }
+    return false;
+}
+
+bool IsComplete(const CMapRenderRequest& request, int bands,
+                const std::vector<CMeasuredSize>& sizes) {
+    return request.kind != CMapRenderRequest::kMap ||
+           std::none_of(sizes.begin(), sizes.end(), [&](const CMeasuredSize& size) {
+               return MissedByABand(request, bands, size);
+           });
+}
+
 void MergeSizes(std::vector<CMeasuredSize>& into, std::vector<CMeasuredSize>& band) {
     if (into.empty()) {
         into = std::move(band);
@@ -198,12 +247,14 @@ void CMapRenderQueue::OnJobDone(CJob* job) {
     if (whole) {
         picture = std::make_shared<CMapPicture>();
         picture->request = done->request;
+        const int bands = static_cast<int>(done->sizes.size());
         // The picture needs nothing of the scene it was drawn from; letting go of it here keeps
         // the kept scene's parts unshared.
         picture->request.scene.reset();
         picture->image = std::move(done->image);
         for (auto& band : done->sizes)
             MergeSizes(picture->sizes, band);
+        picture->complete = IsComplete(done->request, bands, picture->sizes);
     }
     done.reset();
     StartWaiting();
@@ -224,5 +275,6 @@ CMapPicture CMapRenderQueue::RenderNow(const CMapRenderRequest& request, int ban
         RenderBand(request, picture.image, band, count, labels, nullptr, sizes);
         MergeSizes(picture.sizes, sizes);
     }
+    picture.complete = IsComplete(request, count, picture.sizes);
     return picture;
 }

@@ -41,6 +41,9 @@ struct CMapPicture {
     CMapRenderRequest request;
     QImage image;
     std::vector<CMeasuredSize> sizes;
+    // False when a label measured larger than the scene had it reaches into a band that left
+    // the node out by its smaller size: once the sizes are known, another picture is complete.
+    bool complete = true;
 };
 
 // Draws map pictures on worker threads, one picture at a time, split into horizontal bands

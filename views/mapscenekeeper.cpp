@@ -9,8 +9,6 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <cstdlib>
-
 namespace {
 
 // The longest the window's thread spends on one batch of measured sizes.
@@ -99,7 +97,8 @@ void CMapSceneKeeper::OnSiteChanged(CSite* site, CSite* owner) {
     Touched();
 }
 
-void CMapSceneKeeper::ApplySizes(std::vector<CMeasuredSize> sizes) {
+void CMapSceneKeeper::ApplySizes(std::vector<CMeasuredSize> sizes, bool redraw) {
+    m_redrawAfterSizes = m_redrawAfterSizes || redraw;
     if (sizes.empty())
         return;
     if (m_nextSize >= m_pendingSizes.size()) {
@@ -117,25 +116,16 @@ void CMapSceneKeeper::ApplySizeBatch() {
     while (m_nextSize < m_pendingSizes.size()) {
         const CMeasuredSize& size = m_pendingSizes[m_nextSize++];
         // The node must still be the one the paint measured.
-        std::int32_t oldWidth = 0;
-        std::int32_t oldHeight = 0;
         if (CWordEntry* word = m_scene->WordOf(size.node); word && word == size.id) {
-            oldWidth = word->m_width;
-            oldHeight = word->m_height;
             word->m_width = size.width;
             word->m_height = size.height;
         } else if (CSite* site = m_scene->SiteOf(size.node); site && site == size.id) {
-            oldWidth = site->m_width;
-            oldHeight = site->m_height;
             site->m_width = size.width;
             site->m_height = size.height;
         } else {
             continue;
         }
         m_scene->SetNodeSize(size.node, size.width, size.height);
-        if (std::abs(size.width) > std::abs(oldWidth) ||
-            std::abs(size.height) > std::abs(oldHeight))
-            m_sizeGrew = true;
         if ((m_nextSize & 255) == 0 && timer.nsecsElapsed() > kSizeBatchNs) {
             QTimer::singleShot(0, this, &CMapSceneKeeper::ApplySizeBatch);
             return;
@@ -143,11 +133,10 @@ void CMapSceneKeeper::ApplySizeBatch() {
     }
     m_pendingSizes.clear();
     m_nextSize = 0;
-    // The sizes live in the scene now: copies taken from here on carry them. Only a label
-    // that grew can change a picture (one culled with the smaller size may reach into it).
+    // The sizes live in the scene now: copies taken from here on carry them.
     m_snapshot.reset();
-    if (m_sizeGrew) {
-        m_sizeGrew = false;
+    if (m_redrawAfterSizes) {
+        m_redrawAfterSizes = false;
         Touched();
     }
 }

@@ -33,9 +33,9 @@ public:
     std::uint64_t Version() const { return m_version; }
 
     // Label sizes a paint measured: written into the store's nodes that still exist and into the
-    // scene, a batch at a time so the window stays responsive. Changed() follows when a size
-    // grew (a label that reaches further may enter a picture it was culled from).
-    void ApplySizes(std::vector<CMeasuredSize> sizes);
+    // scene, a batch at a time so the window stays responsive. With `redraw` (a picture that
+    // culled a node by a size too small), Changed() follows once they are written.
+    void ApplySizes(std::vector<CMeasuredSize> sizes, bool redraw = false);
 
     // Reads the whole store again (the document's StoreChanged does this too).
     void Reset();
@@ -61,5 +61,5 @@ private:
     std::uint64_t m_snapshotVersion = 0;
     std::vector<CMeasuredSize> m_pendingSizes;
     std::size_t m_nextSize = 0;
-    bool m_sizeGrew = false;
+    bool m_redrawAfterSizes = false;
 };

@@ -1,6 +1,7 @@
 #include "views/metaview.h"
 
 #include "common/debuglog.h"
+#include "model/errorreport.h"
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "shell/korvodoc.h"
@@ -11,11 +12,14 @@
 #include "views/maprenderer.h"
 #include "views/maprenderqueue.h"
 #include "views/mapscenekeeper.h"
+#include "views/urllist.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPrinter>
 #include <QResizeEvent>
 #include <QWheelEvent>
 
@@ -44,6 +48,16 @@ CMetaView::CMetaView(CMainFrame& frame, QWidget* parent)
     connect(m_renders.get(), &CMapRenderQueue::Finished, this, &CMetaView::OnPictureFinished);
     connect(&Keeper(), &CMapSceneKeeper::Changed, this, [this] { update(); });
     connect(&Keeper(), &CMapSceneKeeper::SiteAdded, this, &CMetaView::OnSiteAdded);
+    // The pane last worked in decides what the print commands print; menus and dialogs that
+    // take the focus meanwhile do not count.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        const QWidget* logBook = m_frame.LogBook();
+        if (now == this)
+            m_active = true;
+        else if (qobject_cast<CKorvoView*>(now) ||
+                 (logBook && now && (now == logBook || logBook->isAncestorOf(now))))
+            m_active = false;
+    });
     InitialUpdate();
 }
 
@@ -173,6 +187,28 @@ void CMetaView::OnSiteAdded(CSite* site) {
     update();
 }
 
+QImage CMetaView::RenderOverview() {
+    QImage image(size(), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    QPainter painter(&image);
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    renderer.DrawOverview(painter, size(), m_viewRect, false);
+    return image;
+}
+
+void CMetaView::PrintOverview(QPrinter& printer) {
+    QPainter painter(&printer);
+    if (!painter.isActive()) {
+        ShowError("Can't print the map: the printer could not be started.");
+        return;
+    }
+    // The pane's pixels spread over the page, as the linkage map spreads its world.
+    painter.setWindow(QRect(QPoint(0, 0), size()));
+    CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    renderer.DrawOverview(painter, size(), m_viewRect, false);
+}
+
 void CMetaView::paintEvent(QPaintEvent* event) {
     AskForPicture();
     QPainter painter(this);
@@ -206,12 +242,21 @@ void CMetaView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CMetaView::ApplyPointer(const QPoint& p) {
+    // The rectangle stays inside the pane: a map dragged off the world shows nothing.
+    const int paneWidth = m_client.width();
+    const int paneHeight = m_client.height();
     if (m_dragMode == kMoving) {
-        m_viewRect.moveTo(p.x() - m_grab.x(), p.y() - m_grab.y());
+        const int x =
+            std::clamp(p.x() - m_grab.x(), 0, std::max(0, paneWidth - m_viewRect.width()));
+        const int y =
+            std::clamp(p.y() - m_grab.y(), 0, std::max(0, paneHeight - m_viewRect.height()));
+        m_viewRect.moveTo(x, y);
         update();
     } else if (m_dragMode == kResizing) {
-        const int width = p.x() - m_grab.x() - m_viewRect.x() + kHandleSize;
-        const int height = p.y() - m_grab.y() - m_viewRect.y() + kHandleSize;
+        const int width =
+            std::min(p.x() - m_grab.x() - m_viewRect.x() + kHandleSize, paneWidth - m_viewRect.x());
+        const int height = std::min(p.y() - m_grab.y() - m_viewRect.y() + kHandleSize,
+                                    paneHeight - m_viewRect.y());
         if (width > kHandleSize)
             m_viewRect.setWidth(width);
         if (height > kHandleSize)

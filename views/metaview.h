@@ -16,6 +16,7 @@ class CMapRenderQueue;
 class CMapSceneKeeper;
 class CSettings;
 class CSite;
+class QPrinter;
 struct CMapPicture;
 struct CMapRenderRequest;
 
@@ -51,6 +52,14 @@ public:
     // True when the miniature shown is the exact one of the current store and size.
     bool IsPictureCurrent() const;
 
+    // True when the overview, rather than the linkage map or the log book, is the pane the
+    // user last worked in: printing and export then act on it.
+    bool IsActivePane() const { return m_active; }
+    // The overview as shown (miniature, rectangle, handle), drawn now.
+    QImage RenderOverview();
+    // The overview scaled onto one printer page.
+    void PrintOverview(QPrinter& printer);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -79,6 +88,7 @@ private:
     QImage m_picture;
     std::unique_ptr<CMapRenderRequest> m_pictureRequest;
     bool m_pictureTouched = false;
+    bool m_active = false;
     QRect m_viewRect{15, 15, 150, 150};
     int m_dragMode = kNoDrag;
     QPoint m_grab;

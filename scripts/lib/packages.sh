@@ -1,7 +1,7 @@
 # Shared by the scripts: installs the Debian packages that are missing, and only those.
 
-# Everything the build, the program and the tests need.
-WAYFOLD_PACKAGES=(
+# Everything the build, the program and the tests need but the browsers.
+WAYFOLD_BUILD_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools
     libcurl4-openssl-dev ca-certificates
@@ -10,8 +10,10 @@ WAYFOLD_PACKAGES=(
     clang libclang-rt-14-dev
     tinyproxy microsocks
     xvfb xauth
-    chromium
 )
+# The browsers of the end-to-end tests of the extension; only scripts/test needs them.
+WAYFOLD_TEST_BROWSERS=(chromium firefox-esr)
+WAYFOLD_PACKAGES=("${WAYFOLD_BUILD_PACKAGES[@]}" "${WAYFOLD_TEST_BROWSERS[@]}")
 
 ensure_packages() {
     local missing=()

@@ -5,6 +5,9 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -239,4 +243,47 @@ TEST(BrowserDlg, EditBrowserChoiceShowsAndTakesOnlyTheThreeBrowserValues) {
     EXPECT_EQ(settings.proxy, 1);
     EXPECT_EQ(settings.httpProxyServer, "proxy.lan");
     EXPECT_EQ(settings.httpProxyPort, 3128);
+}
+
+namespace {
+
+// Opens Browse on the path; the chooser's folder, and the path after choosing `choice` (or
+// cancelling when it is empty).
+std::pair<QString, QString> Browse(const QString& path, const QString& choice) {
+    CBrowserDlg::CValues values = SomeValues();
+    values.browserPath = path.toStdString();
+    CBrowserDlg dlg(values);
+    QString folder;
+    AnswerNextModal<QFileDialog>([&](QFileDialog* chooser) {
+        folder = chooser->directory().absolutePath();
+        if (choice.isEmpty()) {
+            chooser->reject();
+        } else {
+            chooser->selectFile(choice);
+            static_cast<QDialog*>(chooser)->accept(); // QFileDialog checks the choice
+        }
+    });
+    dlg.OnBrowse();
+    return {folder, Child<QLineEdit>(dlg, "browserPath")->text()};
+}
+
+} // namespace
+
+TEST(BrowserDlg, BrowseOpensAtTheNamedProgramElseWhereProgramsLive) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("my browser"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString run = folder + "/run";
+    const QString other = folder + "/other";
+    for (const QString& program : {run, other}) {
+        QFile file(program);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    EXPECT_EQ(Browse(QString(), QString()).first, QStringLiteral("/usr/bin"));
+    EXPECT_EQ(Browse(QStringLiteral("/no/such/browser --new-tab"), QString()).first,
+              QStringLiteral("/usr/bin"));
+    // The chosen program replaces the first word, quoted, and the arguments stay.
+    EXPECT_EQ(Browse("'" + run + "' --new-window", other),
+              (std::pair<QString, QString>{folder, "'" + other + "' --new-window"}));
 }

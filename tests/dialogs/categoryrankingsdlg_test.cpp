@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,21 @@ TEST(CategoryRankingsDlg, CaptionIsTheUrlWhenTheTitleIsShorterThanTwo) {
     r.site.m_title = "X";
     CCategoryRankingsDlg dlg(r.site, r.tree);
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("http://ranked.example/page"));
+}
+
+TEST(CategoryRankingsDlg, WideEnoughForTheHintAndALongTitleButNotBeyondTheScreen) {
+    Ranked r;
+    r.site.m_title = "The Complete Illustrated Guide to Optical Instruments, Lenses and Mirrors";
+    CCategoryRankingsDlg dlg(r.site, r.tree);
+    dlg.show();
+    const auto* hint = dlg.findChild<QLineEdit*>(QStringLiteral("hint"));
+    EXPECT_GE(hint->contentsRect().width(), hint->fontMetrics().horizontalAdvance(hint->text()));
+    EXPECT_GT(dlg.width(), dlg.fontMetrics().horizontalAdvance(dlg.windowTitle()));
+
+    r.site.m_title = std::string(8000, 'w');
+    CCategoryRankingsDlg huge(r.site, r.tree);
+    huge.show();
+    EXPECT_LE(huge.frameGeometry().width(), huge.screen()->availableGeometry().width());
 }
 
 TEST(CategoryRankingsDlg, OkFilesTheSiteIntoEverySelectedCategory) {

@@ -212,12 +212,12 @@ TEST_F(DialogCommandsTest, CategorizerSettingsStoreAndWriteTheWeightsAsTenths) {
 TEST_F(DialogCommandsTest, FilterCommandsEditTheFrameLists) {
     CMainFrame& frame = Frame();
     AnswerNextModal<CWordFilterDlg>([](CWordFilterDlg* dlg) {
-        QTest::keyClicks(Child<QLineEdit>(*dlg, "newWord"), QStringLiteral("the"));
+        QTest::keyClicks(Child<QLineEdit>(*dlg, "newWord"), QStringLiteral("lorem"));
         Child<QPushButton>(*dlg, "add")->click();
         Press(dlg, QDialogButtonBox::Ok);
     });
     Commands().FilterWordListAction()->trigger();
-    EXPECT_TRUE(frame.StopList()->Contains("THE"));
+    EXPECT_TRUE(frame.StopList()->Contains("LOREM"));
 
     AnswerNextModal<CSiteFiltersDlg>([](CSiteFiltersDlg* dlg) {
         AnswerNextModal<CSiteFilterPropertiesDlg>([](CSiteFilterPropertiesDlg* properties) {

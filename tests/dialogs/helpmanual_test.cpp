@@ -1,4 +1,5 @@
 #include "dialogs/helpmanual.h"
+#include "dialogs/helpwindow.h"
 
 #include "dialogs/searchdlg.h"
 #include "dialogs/wordfilterdlg.h"
@@ -12,9 +13,12 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -27,7 +31,7 @@ QString SourceManual() {
     return QStringLiteral(WAYFOLD_SOURCE_DIR "/docs/manual.html");
 }
 
-// Records what would be handed to the browser.
+// Records what would be handed to the outside browser.
 class HelpManualTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -39,6 +43,7 @@ protected:
             SetErrorHandler([this](const std::string& text, bool) { m_errors.push_back(text); });
     }
     void TearDown() override {
+        delete CHelpManual::Window();
         CHelpManual::SetOpener(nullptr);
         SetErrorHandler(m_previous);
     }
@@ -105,29 +110,79 @@ TEST_F(HelpManualTest, EverySectionF1CanOpenExistsInTheManual) {
     }
 }
 
-TEST_F(HelpManualTest, HelpTopicsOpensTheManualAtItsTop) {
+TEST_F(HelpManualTest, HelpTopicsAndF1ShowTheManualInItsOwnWindowAtTheSection) {
     ASSERT_TRUE(CHelpManual::Open());
-    ASSERT_EQ(m_opened.size(), 1u);
-    EXPECT_TRUE(m_opened[0].isLocalFile());
+    CHelpWindow* window = CHelpManual::Window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(
-        m_opened[0].toLocalFile(),
+        window->Browser()->source().toLocalFile(),
         QFileInfo(QCoreApplication::applicationDirPath() + "/manual.html").canonicalFilePath());
-    EXPECT_TRUE(m_opened[0].fragment().isEmpty());
-    EXPECT_TRUE(m_errors.empty());
-}
+    EXPECT_TRUE(window->CurrentAnchor().isEmpty());
+    EXPECT_TRUE(window->Browser()->toPlainText().contains(QStringLiteral("Wayfold user manual")));
+    EXPECT_GE(window->Contents()->topLevelItemCount(), 17);
 
-TEST_F(HelpManualTest, F1OverADialogOpensTheManualAtItsSection) {
     CHelpManual::InstallF1Key();
     CWordList stopList;
     CWordFilterDlg dlg(stopList);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     QTest::keyClick(dlg.findChild<QLineEdit*>(), Qt::Key_F1);
-    ASSERT_EQ(m_opened.size(), 1u);
-    EXPECT_EQ(m_opened[0].fragment(), QStringLiteral("word-filter"));
-    // Typing goes on as before.
+    EXPECT_EQ(CHelpManual::Window(), window);
+    EXPECT_EQ(window->CurrentAnchor(), QStringLiteral("word-filter"));
+    EXPECT_EQ(window->Contents()->currentItem()->text(0), QStringLiteral("Word Filter"));
+    // Typing goes on as before, and nothing went to the outside browser.
     QTest::keyClicks(dlg.findChild<QLineEdit*>(), QStringLiteral("a"));
     EXPECT_EQ(dlg.findChild<QLineEdit*>()->text(), QStringLiteral("A"));
+    EXPECT_TRUE(m_opened.empty());
+    EXPECT_TRUE(m_errors.empty());
+}
+
+TEST_F(HelpManualTest, LinksInsideMoveInTheWindowAndLinksOutsideGoToTheBrowser) {
+    ASSERT_TRUE(CHelpManual::Open(QStringLiteral("search")));
+    CHelpWindow* window = CHelpManual::Window();
+    ASSERT_NE(window->Contents()->currentItem(), nullptr);
+    EXPECT_EQ(window->Contents()->currentItem()->text(0), QStringLiteral("Search"));
+    emit window->Browser()->anchorClicked(QUrl(QStringLiteral("#site-filters")));
+    EXPECT_EQ(window->CurrentAnchor(), QStringLiteral("site-filters"));
+    window->Browser()->backward();
+    EXPECT_EQ(window->CurrentAnchor(), QStringLiteral("search"));
+    const QList<QTreeWidgetItem*> rankings =
+        window->Contents()->findItems(QStringLiteral("Category Rankings"), Qt::MatchExactly);
+    ASSERT_EQ(rankings.size(), 1);
+    emit window->Contents()->itemClicked(rankings[0], 0);
+    EXPECT_EQ(window->CurrentAnchor(), QStringLiteral("category-rankings"));
+    EXPECT_TRUE(m_opened.empty());
+
+    const QUrl outside(QStringLiteral("https://example.org/wayfold"));
+    emit window->Browser()->anchorClicked(outside);
+    EXPECT_EQ(m_opened, std::vector<QUrl>{outside});
+    EXPECT_EQ(window->CurrentAnchor(), QStringLiteral("category-rankings"));
+    CHelpManual::SetOpener([](const QUrl&) { return false; });
+    emit window->Browser()->anchorClicked(outside);
+    EXPECT_EQ(m_errors,
+              std::vector<std::string>{"Can't open https://example.org/wayfold in the browser."});
+}
+
+TEST_F(HelpManualTest, HelpOverAModalDialogIsUsableAndStaysOpenAfterIt) {
+    CSiteDatabase database;
+    CWordList stopList;
+    CSearchDlg dlg(database, stopList, true, false, false);
+    dlg.setWindowModality(Qt::ApplicationModal);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    ASSERT_EQ(QApplication::activeModalWidget(), &dlg);
+    ASSERT_TRUE(CHelpManual::Open(QStringLiteral("search")));
+    QPointer<CHelpWindow> window = CHelpManual::Window();
+    // A window of the modal dialog's own is not blocked by it.
+    EXPECT_EQ(window->parentWidget(), &dlg);
+    EXPECT_TRUE(window->isWindow());
+    EXPECT_TRUE(window->isVisible());
+    dlg.hide();
+    ASSERT_FALSE(window.isNull());
+    EXPECT_EQ(window->parentWidget(), nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->CurrentAnchor(), QStringLiteral("search"));
 }
 
 TEST_F(HelpManualTest, F1OverAMessageBoxOpensTheSectionOfTheDialogUnderIt) {

@@ -78,11 +78,15 @@ TEST(FetchPage, EmptyBodyGivesNoPage) {
     EXPECT_EQ(server.RequestsFor("/empty").size(), 1u);
 }
 
-TEST(FetchPage, ErrorStatusStillDeliversItsBody) {
+TEST(FetchPage, StatusOf400OrAboveGivesNoPageWhateverItsBody) {
     CLoopbackHttpServer server;
-    EXPECT_EQ(FetchPage(server.Url("/nowhere"), {}), "not found\r\n");
-    server.Serve("/broken", CHttpResponse{500, {}, ""});
+    EXPECT_EQ(FetchPage(server.Url("/nowhere"), {}), std::nullopt); // 404 with a body
+    server.Serve("/bad", CHttpResponse{400, {}, "<title>Bad Request</title>"});
+    EXPECT_EQ(FetchPage(server.Url("/bad"), {}), std::nullopt);
+    server.Serve("/broken", CHttpResponse{503, {}, "down"});
     EXPECT_EQ(FetchPage(server.Url("/broken"), {}), std::nullopt);
+    server.Serve("/fine", CHttpResponse{399, {}, "kept"});
+    EXPECT_EQ(FetchPage(server.Url("/fine"), {}), "kept\r\n");
 }
 
 TEST(FetchPage, RedirectsAreFollowedUpToTen) {

@@ -59,7 +59,6 @@ TEST(Site, ConstructionSetsSizesFlagsAndRandomPosition) {
     EXPECT_EQ(visited.m_hidden, 0);
     EXPECT_FALSE(visited.m_selected);
     EXPECT_EQ(visited.m_time, 1700000000);
-    EXPECT_EQ(visited.m_label, "Title");
     EXPECT_EQ(visited.m_unused, 42);
 
     CSite link("http://b/", "text", "<NONE>", 0, 1700000000);

@@ -731,7 +731,6 @@ void ExpectSameStore(const CSiteDatabase& a, const CSiteDatabase& b, std::int32_
         SCOPED_TRACE("site " + std::to_string(i) + " " + x.m_url);
         EXPECT_EQ(x.m_url, y.m_url);
         EXPECT_EQ(x.m_title, y.m_title);
-        EXPECT_EQ(x.m_label, y.m_label);
         EXPECT_EQ(x.m_annotation, y.m_annotation);
         EXPECT_EQ(x.m_visited, y.m_visited);
         EXPECT_EQ(x.m_hidden, y.m_hidden);
@@ -745,7 +744,6 @@ void ExpectSameStore(const CSiteDatabase& a, const CSiteDatabase& b, std::int32_
             const CSite& q = *y.m_links[j];
             EXPECT_EQ(p.m_url, q.m_url);
             EXPECT_EQ(p.m_title, q.m_title);
-            EXPECT_EQ(p.m_label, q.m_label);
             EXPECT_EQ(p.m_annotation, q.m_annotation);
             EXPECT_EQ(q.m_visited, 0);
             EXPECT_EQ(q.m_width, 15);

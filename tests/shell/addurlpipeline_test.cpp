@@ -1,4 +1,5 @@
 #include "dialogs/categoryrankingsdlg.h"
+#include "fetch/pageurl.h"
 #include "model/category.h"
 #include "model/categorytree.h"
 #include "model/random.h"
@@ -113,8 +114,10 @@ TEST_F(AddUrlPipelineTest, Pipeline_PageIsFetchedStoredPlacedCategorizedAndLogge
     }
     EXPECT_TRUE(m_science->HoldsSite(site));
     EXPECT_FALSE(m_optics->HoldsSite(site));
-    EXPECT_NE(Frame().LogBook()->ItemOfSite(site), nullptr);
-    EXPECT_EQ(Frame().LogBook()->ItemsShowing(site).size(), 2u); // under SITES and Science
+    CUrlList& logBook = *Frame().LogBook();
+    EXPECT_TRUE(logBook.ItemOfSite(site).isValid());
+    logBook.model()->rowCount(logBook.ItemOfCategory(m_science));
+    EXPECT_EQ(logBook.ItemsShowing(site).size(), 2u); // under SITES and Science
     EXPECT_EQ(Frame().ShownBusyIcon(), 0);
     EXPECT_FALSE(Frame().Pipeline()->IsAnimating());
     EXPECT_FALSE(Frame().IsNewUrl(url));
@@ -164,7 +167,9 @@ TEST_F(AddUrlPipelineTest, Pipeline_RankCatsOnLetsTheRankingsDialogFileTheSite) 
     CSite* site = Stored(m_server.Url("/physics"));
     ASSERT_NE(site, nullptr);
     EXPECT_TRUE(m_science->HoldsSite(site));
-    EXPECT_EQ(Frame().LogBook()->ItemsShowing(site).size(), 2u);
+    CUrlList& logBook = *Frame().LogBook();
+    logBook.model()->rowCount(logBook.ItemOfCategory(m_science));
+    EXPECT_EQ(logBook.ItemsShowing(site).size(), 2u);
 }
 
 TEST_F(AddUrlPipelineTest, Pipeline_ALaterPageWaitsUntilTheRankingsDialogCloses) {
@@ -235,7 +240,7 @@ TEST_F(AddUrlPipelineTest, Pipeline_FilteredSiteIsNotStoredAndStillEndsIdle) {
     EXPECT_TRUE(Frame().Database()->Sites().empty());
     EXPECT_TRUE(Frame().Database()->Words().empty());
     EXPECT_TRUE(m_science->m_sites.empty());
-    EXPECT_EQ(Frame().LogBook()->SitesRoot()->childCount(), 0);
+    EXPECT_EQ(Frame().LogBook()->model()->rowCount(Frame().LogBook()->SitesRoot()), 0);
     const std::vector<std::string> texts = StatusTexts();
     EXPECT_EQ(texts.back(), "Idle");
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Idle"), 2);
@@ -256,6 +261,45 @@ TEST_F(AddUrlPipelineTest, Pipeline_FailedFetchNamesTheUrlAndIsNotTriedAgain) {
     EXPECT_FALSE(Frame().Pipeline()->IsAnimating());
     EXPECT_FALSE(Frame().IsNewUrl(url));
     EXPECT_TRUE(Frame().Database()->Sites().empty());
+}
+
+TEST_F(AddUrlPipelineTest, Pipeline_UrlRulesEscapeBytesDropFragmentsAndRefuseErrorPages) {
+    const struct {
+        const char* reported;
+        const char* page;
+    } cases[] = {
+        {"http://h/a b.html", "http://h/a%20b.html"},
+        {"http://h/a%20b.html", "http://h/a%20b.html"},
+        {"https://h/p\x01\x7f\xc3\xa9?q=1 2", "https://h/p%01%7F%C3%A9?q=1%202"},
+        {"http://h/page.html#a b", "http://h/page.html"},
+        {"file:///tmp/a b.html#x", "file:///tmp/a b.html"},
+        {"/tmp/caf\xc3\xa9.html", "/tmp/caf\xc3\xa9.html"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PageUrl(c.reported), c.page) << c.reported;
+
+    m_server.ServeText("/a%20b", "<title>Blank</title>blank");
+    m_server.ServeText("/page", "<title>Page</title>page");
+    Add(m_server.Url("/a b"));
+    Add(m_server.Url("/page#one"));
+    EXPECT_FALSE(Frame().IsNewUrl(m_server.Url("/page#two")));
+    EXPECT_FALSE(Frame().IsNewUrl(m_server.Url("/a%20b")));
+    Add(m_server.Url("/missing")); // answered 404 with a body
+    ASSERT_TRUE(WaitForWorkers());
+
+    EXPECT_EQ(m_server.RequestsFor("/a%20b").size(), 1u);
+    EXPECT_EQ(m_server.RequestsFor("/page").size(), 1u);
+    EXPECT_NE(Stored(m_server.Url("/a%20b")), nullptr);
+    EXPECT_NE(Stored(m_server.Url("/page")), nullptr);
+    EXPECT_EQ(Frame().Database()->Sites().size(), 2u);
+    EXPECT_EQ(m_errors, std::vector<std::string>{"Can't open " + m_server.Url("/missing") +
+                                                 ". Check Internet connection and/or proxy "
+                                                 "settings."});
+
+    // A site stored with its fragment by an earlier version stays known as it is.
+    Frame().Database()->AddSite(
+        std::make_unique<CSite>(m_server.Url("/old#part"), "Old", "<NONE>", 1));
+    EXPECT_FALSE(Frame().IsNewUrl(m_server.Url("/old#part")));
 }
 
 TEST_F(AddUrlPipelineTest, Pipeline_ThreeUrlsAnimateUntilTheLastEndsAndThenShowIconZero) {
@@ -385,9 +429,9 @@ TEST_F(AddUrlPipelineTest, Pipeline_PageWithTwentyThousandLinksIsStored) {
     ASSERT_NE(Stored(m_server.Url("/many")), nullptr);
     EXPECT_EQ(Stored(m_server.Url("/many"))->m_links.size(), 20000u);
     EXPECT_EQ(Stored(m_server.Url("/many"))->m_links[19999]->m_url, m_server.Url("/l19999"));
-    const QTreeWidgetItem* logged = Frame().LogBook()->ItemOfSite(Stored(m_server.Url("/many")));
-    ASSERT_NE(logged, nullptr);
-    EXPECT_EQ(logged->childCount(), 20000);
+    const QModelIndex logged = Frame().LogBook()->ItemOfSite(Stored(m_server.Url("/many")));
+    ASSERT_TRUE(logged.isValid());
+    EXPECT_EQ(Frame().LogBook()->model()->rowCount(logged), 20000);
     EXPECT_EQ(StatusTexts().back(), "Idle");
 }
 

@@ -93,6 +93,20 @@ TEST(LaunchErrorText, FourCodesHaveTheirMessagesOthersNone) {
         EXPECT_EQ(CBrowserLauncher::LaunchErrorText(code, "x y"), "") << code;
 }
 
+TEST(CommandWords, JoinedWordsSplitBackToThemselves) {
+    const std::vector<Words> cases = {
+        {"/usr/bin/firefox"},
+        {"/usr/bin/flatpak", "run", "--branch=stable", "org.mozilla.firefox"},
+        {"/opt/my browser/run", "it's", "", "$HOME", "a\"b\\c", "tab\there"},
+    };
+    for (const Words& words : cases)
+        EXPECT_EQ(SplitCommandWords(JoinCommandWords(words)), words) << JoinCommandWords(words);
+    EXPECT_EQ(JoinCommandWords({"/usr/bin/chromium", "--new-window"}),
+              "/usr/bin/chromium --new-window");
+    EXPECT_EQ(JoinCommandWords({"/opt/my browser/run", "it's"}),
+              "'/opt/my browser/run' 'it'\\''s'");
+}
+
 TEST(CommandWords, SplitsLikeAShellWithoutExpanding) {
     EXPECT_EQ(SplitCommandWords(""), Words{});
     EXPECT_EQ(SplitCommandWords("  \t "), Words{});
@@ -131,14 +145,31 @@ TEST_F(LauncherTest, ProgramStartErrorsNameThePathAndTheUrl) {
     m_settings.browserPath = m_dir.Path();
     CBrowserLauncher(m_settings, &m_links, nullptr).OpenUrl(url);
 
-    m_settings.browserPath = "";
-    CBrowserLauncher(m_settings, &m_links, nullptr).OpenUrl(url);
+    EXPECT_EQ(m_errors,
+              (Words{"Can't find " + m_dir.File("missing/browser") + " " + url + ".",
+                     "Invalid path " + regular + "/browser " + url + ".",
+                     "Can't start " + regular + " " + url + ". Invalid executable.",
+                     "Can't start " + m_dir.Path() + " " + url + ". Invalid executable."}));
+}
 
-    EXPECT_EQ(m_errors, (Words{"Can't find " + m_dir.File("missing/browser") + " " + url + ".",
-                               "Invalid path " + regular + "/browser " + url + ".",
-                               "Can't start " + regular + " " + url + ". Invalid executable.",
-                               "Can't start " + m_dir.Path() + " " + url + ". Invalid executable.",
-                               "Can't find  " + url + "."}));
+TEST_F(LauncherTest, EmptyBrowserPathAsksToConfigureTheBrowser) {
+    CBrowserLauncher launcher(m_settings, &m_links, nullptr);
+    int configureCalls = 0;
+    launcher.SetConfigureBrowserHandler([&] { ++configureCalls; });
+    QString question;
+    for (const char* path : {"", " \t "}) {
+        m_settings.browserPath = path;
+        AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+            question = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        launcher.OpenUrl("http://example.test/e");
+    }
+    EXPECT_EQ(configureCalls, 2);
+    EXPECT_EQ(question.toStdString(),
+              "No browser program is set under \"Browser Path\", so Wayfold cannot open "
+              "http://example.test/e. Press OK to configure browser, CANCEL to ignore.");
+    EXPECT_TRUE(m_errors.empty());
 }
 
 TEST_F(LauncherTest, UrlWithShellSyntaxReachesBrowserAsOneArgumentAndRunsNothing) {

@@ -102,7 +102,7 @@ TEST_F(HistoryImportTest, Import_PagesStoredWithVisitTimesWithoutDialogsAndEvery
         ASSERT_NE(site, nullptr) << path;
         EXPECT_EQ(site->m_time, time) << path;
         EXPECT_TRUE(science->HoldsSite(site)) << path;
-        EXPECT_NE(Frame().LogBook()->ItemOfSite(site), nullptr) << path;
+        EXPECT_TRUE(Frame().LogBook()->ItemOfSite(site).isValid()) << path;
     }
     EXPECT_EQ(Frame().Database()->FindSite(server.Url("/ads/d")), nullptr);
     EXPECT_EQ(Frame().Database()->FindSite(server.Url("/known"))->m_time, 5);

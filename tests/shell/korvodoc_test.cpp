@@ -2,13 +2,18 @@
 
 #include "model/site.h"
 #include "model/sitedatabase.h"
+#include "model/wordlist.h"
 #include "tests/support/tempdir.h"
 
 #include <QObject>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -35,6 +40,37 @@ TEST(KorvoDocTest, KorvoDoc_UpdatesLiveViewsInOrderAndForgetsDeletedOnes) {
     doc.UpdateAllViews();
     EXPECT_EQ(calls, (std::vector<int>{1}));
     EXPECT_EQ(doc.ViewCount(), 1);
+}
+
+TEST(KorvoDocTest, KorvoDoc_FirstStartWithoutStopFileStopsCommonEnglishWordsAndWritesThem) {
+    CTempDir home;
+    std::vector<std::string> firstWords;
+    {
+        CKorvoDoc doc(home.Path());
+        doc.Settings().home = home.Path();
+        doc.OpenDataFiles();
+        const CWordList& stop = *doc.StopList();
+        for (const char* word : {"THE", "AND", "OF", "YOURSELVES", "DON'T"})
+            EXPECT_TRUE(stop.Contains(word)) << word;
+        EXPECT_FALSE(stop.Contains("the"));
+        EXPECT_GE(stop.Count(), 150);
+        EXPECT_LE(stop.Count(), 180);
+        for (const auto& entry : stop.Entries())
+            firstWords.push_back(entry.word);
+    }
+    std::sort(firstWords.begin(), firstWords.end());
+    std::string written;
+    for (const std::string& word : firstWords)
+        written += word + "\n";
+    std::ifstream file(home.File("stop.wfx"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), written);
+
+    // A stop list the user emptied stays empty.
+    std::ofstream(home.File("stop.wfx"), std::ios::trunc).close();
+    CKorvoDoc doc(home.Path());
+    doc.Settings().home = home.Path();
+    doc.OpenDataFiles();
+    EXPECT_EQ(doc.StopList()->Count(), 0);
 }
 
 } // namespace

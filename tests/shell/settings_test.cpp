@@ -41,7 +41,7 @@ TEST_F(SettingsTest, Settings_EmptyFileGivesEveryDefault) {
     EXPECT_EQ(s.activeMode, 0);
     EXPECT_EQ(s.rankCats, 1);
     EXPECT_EQ(s.sortType, 0);
-    EXPECT_EQ(s.browserPath, "/start/dir");
+    EXPECT_EQ(s.browserPath, "");
     EXPECT_EQ(s.home, "/start/dir");
     EXPECT_EQ(s.defaultBrowser, 1);
     EXPECT_EQ(s.proxy, 0);
@@ -68,6 +68,16 @@ TEST_F(SettingsTest, Settings_EmptyFileGivesEveryDefault) {
     EXPECT_EQ(s.viewX, 15);
     EXPECT_EQ(s.viewDY, 150);
     EXPECT_FALSE(s.HasWindowRect());
+}
+
+TEST_F(SettingsTest, Settings_DefaultBrowserPathYieldsToAStoredOne) {
+    CSettings fresh("/start/dir", "/usr/bin/firefox-esr");
+    fresh.Read(*Store());
+    EXPECT_EQ(fresh.browserPath, "/usr/bin/firefox-esr");
+    Put("Browser Path", "/start/dir");
+    CSettings stored("/start/dir", "/usr/bin/firefox-esr");
+    stored.Read(*Store());
+    EXPECT_EQ(stored.browserPath, "/start/dir");
 }
 
 TEST_F(SettingsTest, Settings_WrittenAtCloseReadBackTheSame) {

@@ -190,6 +190,11 @@ void CLoopbackHttpServer::NeverAnswer(const std::string& path) {
     m_routes[path] = CRoute{{}, true};
 }
 
+void CLoopbackHttpServer::CloseUnanswered(const std::string& path) {
+    const std::lock_guard lock(m_mutex);
+    m_routes[path] = CRoute{{}, false, true};
+}
+
 void CLoopbackHttpServer::SetSilent(bool silent) {
     const std::lock_guard lock(m_mutex);
     m_silent = silent;
@@ -284,6 +289,8 @@ void CLoopbackHttpServer::HandleConnection(int fd) {
     }
     if (route.neverAnswer) {
         HoldUntilStopped();
+    } else if (route.closeUnanswered) {
+        // Nothing is sent; ForgetConnection closes it.
     } else if (SendAll(fd, FormatResponse(route.response))) {
         SendAll(fd, route.response.body);
         ::shutdown(fd, SHUT_WR);

@@ -48,6 +48,9 @@ public:
     void Redirect(const std::string& path, const std::string& location, int status = 302);
     // Reads the request for `path`, records it, and never answers it.
     void NeverAnswer(const std::string& path);
+    // Reads the request for `path`, records it, and closes the connection without an answer,
+    // so a browser shows its error page.
+    void CloseUnanswered(const std::string& path);
     // From now on accepts connections but never reads from or writes to them.
     void SetSilent(bool silent);
 
@@ -61,6 +64,7 @@ private:
     struct CRoute {
         CHttpResponse response;
         bool neverAnswer = false;
+        bool closeUnanswered = false;
     };
 
     void AcceptLoop();

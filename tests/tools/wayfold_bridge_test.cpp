@@ -55,6 +55,14 @@ public:
             m_messages.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(json)).object());
         return m_messages;
     }
+    // The messages of one type, in order.
+    std::vector<QJsonObject> Messages(const QString& type) {
+        std::vector<QJsonObject> found;
+        for (const QJsonObject& message : Messages())
+            if (message.value("type") == type)
+                found.push_back(message);
+        return found;
+    }
     // True when everything written to standard output so far was whole messages.
     bool OutputIsWholeMessages() {
         Messages();
@@ -184,10 +192,33 @@ TEST_F(BridgeTest, TakesTheFirstFreeOfNetscapeNSShellAndIExplore) {
     CBridge third(QStringList{});
     EXPECT_TRUE(WaitUntil([&] { return third.Errors().find("all served") != std::string::npos; }))
         << third.Errors();
-    // A name that comes free is taken by the next retry.
+    // A name that comes free is taken by the next retry, and the browser learns which.
     ASSERT_TRUE(other.Unregister("NETSCAPE"));
     EXPECT_TRUE(WaitUntil([&] { return third.Serves("NETSCAPE"); }, 8000)) << third.Errors();
     EXPECT_TRUE(other.Request("NETSCAPE", "WWW_Version", "WWW_Version").has_value());
+    ASSERT_TRUE(WaitUntil([&] { return third.Messages("status").size() == 2; }));
+    EXPECT_EQ(third.Messages("status")[0].value("service"), "");
+    EXPECT_EQ(third.Messages("status")[1].value("service"), "NETSCAPE");
+}
+
+TEST_F(BridgeTest, TellsTheBrowserWhetherWayfoldTakesThePages) {
+    CBridge bridge({"--wait", "0"}, "NETSCAPE");
+    const auto wayfoldSaid = [&] {
+        std::vector<bool> said;
+        for (const QJsonObject& status : bridge.Messages("status"))
+            said.push_back(status.value("wayfold").toBool());
+        return said;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return wayfoldSaid() == std::vector<bool>{false}; }));
+    auto wayfold = std::make_unique<CWayfoldPeer>();
+    ASSERT_TRUE(wayfold->RegisterEcho("NETSCAPE"));
+    ASSERT_TRUE(WaitUntil([&] { return wayfoldSaid() == std::vector<bool>{false, true}; }));
+    wayfold.reset(); // Wayfold quits without unregistering, as it does
+    ASSERT_TRUE(WaitUntil([&] {
+        return wayfoldSaid() == std::vector<bool>{false, true, false};
+    })) << bridge.Errors();
+    EXPECT_EQ(bridge.Messages("status")[0],
+              (QJsonObject{{"type", "status"}, {"service", "NETSCAPE"}, {"wayfold", false}}));
 }
 
 TEST_F(BridgeTest, EchoesPagesOnlyWhileAnEchoIsRegistered) {
@@ -265,10 +296,13 @@ TEST_F(BridgeTest, OpenUrlAndActivateBecomeMessagesToTheBrowser) {
     EXPECT_EQ(*wayfold.Request("NETSCAPE", "WWW_Activate", "3,0"), Le32(3));
     EXPECT_EQ(wayfold.Request("NETSCAPE", "WWW_Activate", "99,0"), std::nullopt);
 
-    ASSERT_TRUE(WaitUntil([&] { return bridge.Messages().size() == 2; }));
-    const std::vector<QJsonObject> messages = bridge.Messages();
-    EXPECT_EQ(messages[0], (QJsonObject{{"type", "open"}, {"url", "http://127.0.0.1:9/x.html"}}));
-    EXPECT_EQ(messages[1], (QJsonObject{{"type", "focus"}, {"tabId", 3}}));
+    ASSERT_TRUE(WaitUntil([&] {
+        return bridge.Messages("open").size() == 1 && bridge.Messages("focus").size() == 1;
+    }));
+    EXPECT_EQ(bridge.Messages("open")[0],
+              (QJsonObject{{"type", "open"}, {"url", "http://127.0.0.1:9/x.html"}}));
+    EXPECT_EQ(bridge.Messages("focus")[0], (QJsonObject{{"type", "focus"}, {"tabId", 3}}));
+    EXPECT_EQ(bridge.Messages().size(), bridge.Messages("status").size() + 2);
     EXPECT_TRUE(bridge.OutputIsWholeMessages());
 }
 
@@ -293,6 +327,9 @@ TEST_F(BridgeTest, BadAndOversizedMessagesAreIgnoredAndTheNextOneIsTaken) {
 
     ASSERT_TRUE(WaitUntil([&] { return !wayfold.ListWindows("NETSCAPE").empty(); }));
     EXPECT_EQ(wayfold.ListWindows("NETSCAPE"), std::vector<uint32_t>{7});
+    // An echo service is a socket name: no path.
+    for (const char* service : {"../tarn2", "..", ""})
+        EXPECT_FALSE(wayfold.Poke("NETSCAPE", "WWW_RegisterURLEcho", QuoteDdeText(service)));
     EXPECT_NE(bridge.Errors().find("longer than"), std::string::npos) << bridge.Errors();
     EXPECT_NE(bridge.Errors().find("not a JSON object"), std::string::npos) << bridge.Errors();
 }

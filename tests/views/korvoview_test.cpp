@@ -12,6 +12,7 @@
 #include "views/urllist.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -405,12 +406,59 @@ TEST_F(KorvoViewTest, DoubleClickAndOpenSiteShowTheNodeInTheBrowser) {
     EXPECT_EQ(opened, (std::vector<std::string>{"http://a/", "http://b/", "http://a/"}));
 }
 
-TEST_F(KorvoViewTest, DKeyTogglesDebugMode) {
-    const bool before = IsDebugMode();
-    QTest::keyClick(m_view.get(), Qt::Key_D);
-    EXPECT_NE(IsDebugMode(), before);
-    QTest::keyClick(m_view.get(), Qt::Key_D);
-    EXPECT_EQ(IsDebugMode(), before);
+TEST_F(KorvoViewTest, DKeyTogglesDebugModeWhateverModifierIsHeld) {
+    for (const Qt::KeyboardModifiers modifiers :
+         {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
+          Qt::KeyboardModifiers(Qt::ControlModifier),
+          Qt::KeyboardModifiers(Qt::AltModifier | Qt::ShiftModifier)}) {
+        const bool before = IsDebugMode();
+        QTest::keyClick(m_view.get(), Qt::Key_D, modifiers);
+        EXPECT_NE(IsDebugMode(), before) << modifiers.toInt();
+        QTest::keyClick(m_view.get(), Qt::Key_D, modifiers);
+        EXPECT_EQ(IsDebugMode(), before);
+    }
+}
+
+TEST_F(KorvoViewTest, OverviewFollowsANodeDraggedOnTheMap) {
+    CMetaView overview(*m_frame);
+    overview.resize(200, 200);
+    overview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));
+    m_frame->Maps().SetWorldRect(CRect{0, 0, 400, 400}); // the overview set its own
+    Visited("http://a/", 100, 100);
+    Drag(QPoint(110, 110), QPoint(300, 300));
+    QElapsedTimer timer;
+    timer.start();
+    do
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!overview.IsPictureCurrent() && timer.elapsed() < 20000);
+    const QImage shown = overview.grab().toImage();
+    const std::uint32_t site = m_frame->Settings().urlFont.color;
+    EXPECT_EQ(Pixel(shown, 31, 31), site);
+    EXPECT_EQ(Pixel(shown, 11, 11), m_frame->Settings().backgroundColor);
+}
+
+TEST_F(KorvoViewTest, PrintAndExportActOnTheOverviewWhenItWasWorkedInLast) {
+    CMetaView overview(*m_frame);
+    overview.resize(200, 200);
+    overview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));
+    Visited("http://a/", 1000, 1000);
+    auto focus = [](QWidget* widget) {
+        QApplication::setActiveWindow(widget);
+        widget->setFocus();
+    };
+    focus(m_view.get());
+    EXPECT_FALSE(overview.IsActivePane());
+    focus(&overview);
+    EXPECT_TRUE(overview.IsActivePane());
+    const QString file = QString::fromStdString(m_home.File("overview.png"));
+    ASSERT_TRUE(m_view->ExportOverview(file));
+    const QImage written(file, "PNG");
+    EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32), overview.RenderOverview());
+    EXPECT_EQ(written.size(), QSize(200, 200));
+    focus(m_view.get());
+    EXPECT_FALSE(overview.IsActivePane());
 }
 
 TEST_F(KorvoViewTest, ExportWritesThePngTheRendererDraws) {

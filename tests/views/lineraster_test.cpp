@@ -66,6 +66,8 @@ TEST(LineRaster, SamePixelsAsThePainterForShrunkAndMovedMapsClipsAndFormats) {
          QImage::Format_RGB32},
         {QRect(-300, 0, 2600, 1300), QSize(260, 260), QRect(0, 0, 260, 260),
          QImage::Format_ARGB32_Premultiplied},
+        // The lower band of a picture drawn in two.
+        {QRect(0, 0, 2000, 2000), QSize(400, 301), QRect(0, 150, 400, 151), QImage::Format_RGB32},
     };
     unsigned seed = 1;
     for (const CLineCase& setup : cases)

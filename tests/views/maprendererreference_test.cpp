@@ -398,6 +398,7 @@ TEST_F(MapRendererReferenceTest, BackgroundPictureInBandsIsThePictureOfTheWindow
     EXPECT_EQ(DifferingPixels(CMapRenderQueue::RenderNow(request, 3).image, here), 0);
     // Settled sizes are measured again the same.
     EXPECT_TRUE(picture->sizes.empty());
+    EXPECT_TRUE(picture->complete);
 }
 
 // Label sizes measured off the window's thread are those the window's paint writes into the
@@ -414,6 +415,8 @@ TEST_F(MapRendererReferenceTest, SizesMeasuredOffTheWindowsThreadAreThoseOfTheSt
     request.world = CRect{0, 0, 2000, 2000};
     request.size = QSize(1000, 1000);
     const CMapPicture picture = CMapRenderQueue::RenderNow(request, 2);
+    // Labels longer than their first sizes reach across the bands' edge: another picture is due.
+    EXPECT_FALSE(picture.complete);
     Render(request.world, request.size);
     ASSERT_FALSE(picture.sizes.empty());
     for (const CMeasuredSize& size : picture.sizes) {

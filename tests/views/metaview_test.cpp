@@ -122,11 +122,25 @@ TEST_F(MetaViewTest, LosingTheFocusEndsTheDragWithoutUpdatingTheMap) {
 
 TEST_F(MetaViewTest, WheelDuringADragMovesAsTheMouseWould) {
     Press(50, 50);
-    QWheelEvent wheel(QPointF(80, 90), m_view->mapToGlobal(QPointF(80, 90)), QPoint(),
+    QWheelEvent wheel(QPointF(80, 75), m_view->mapToGlobal(QPointF(80, 75)), QPoint(),
                       QPoint(0, 120), Qt::LeftButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(m_view.get(), &wheel);
-    EXPECT_EQ(m_view->ViewRect(), QRect(45, 55, 150, 150));
-    Release(80, 90);
+    EXPECT_EQ(m_view->ViewRect(), QRect(45, 40, 150, 150));
+    Release(80, 75);
+}
+
+TEST_F(MetaViewTest, RectangleCannotBeMovedOrResizedOutOfThePane) {
+    Press(50, 50);
+    MoveTo(-100, 300);
+    EXPECT_EQ(m_view->ViewRect(), QRect(0, 50, 150, 150));
+    MoveTo(400, -40);
+    EXPECT_EQ(m_view->ViewRect(), QRect(50, 0, 150, 150));
+    Release(400, -40);
+    Press(195, 145); // the handle
+    MoveTo(260, 250);
+    EXPECT_EQ(m_view->ViewRect(), QRect(50, 0, 150, 200));
+    Release(260, 250);
+    EXPECT_EQ(World(), (Edges{500, 0, 2000, 2000}));
 }
 
 TEST_F(MetaViewTest, CenterOnPutsTheWorldPointInTheMiddleOfTheRectangle) {

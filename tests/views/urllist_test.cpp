@@ -6,15 +6,21 @@
 #include "model/site.h"
 #include "model/sitedatabase.h"
 #include "model/wordentry.h"
+#include "shell/browserlauncher.h"
+#include "shell/korvodoc.h"
 #include "shell/settings.h"
 #include "tests/dialogs/modalhelper.h"
 #include "tests/shell/shellfixture.h"
+#include "views/logbookmodel.h"
+#include "views/siteorder.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +29,7 @@
 #include <memory>
 #include <ostream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,6 +69,7 @@ protected:
         list = Frame().LogBook();
         ASSERT_NE(list, nullptr);
         list->Build();
+        ListAll();
     }
 
     CSite* AddSite(const std::string& url, const std::string& title, std::int32_t time,
@@ -81,50 +89,56 @@ protected:
         return category;
     }
 
-    static QStringList Texts(const QTreeWidgetItem* parent) {
+    CKorvoDoc& Doc() { return *Frame().Document(); }
+    QAbstractItemModel& Rows() const { return *list->model(); }
+
+    QStringList Texts(const QModelIndex& parent) const {
         QStringList texts;
-        for (int row = 0; row < parent->childCount(); ++row) {
-            texts << parent->child(row)->text(0);
-        }
+        for (int row = 0; row < Rows().rowCount(parent); ++row)
+            texts << Rows().index(row, 0, parent).data().toString();
         return texts;
     }
 
-    static CLogItem* Child(const QTreeWidgetItem* parent, const QString& text) {
-        for (int row = 0; row < parent->childCount(); ++row) {
-            if (parent->child(row)->text(0) == text) {
-                return static_cast<CLogItem*>(parent->child(row));
-            }
-        }
-        return nullptr;
+    QModelIndex Child(const QModelIndex& parent, const QString& text) const {
+        for (int row = 0; row < Rows().rowCount(parent); ++row)
+            if (Rows().index(row, 0, parent).data().toString() == text)
+                return Rows().index(row, 0, parent);
+        return {};
     }
 
-    std::vector<CLogItem*> ItemsOfKind(const void* object, CLogItem::EKind kind) const {
-        std::vector<CLogItem*> found;
-        for (CLogItem* item : list->ItemsShowing(object)) {
-            if (item->Kind() == kind) {
-                found.push_back(item);
-            }
-        }
+    // Asks for every row, as a view showing them all would.
+    void ListAll(const QModelIndex& parent = {}) const {
+        for (int row = 0; row < Rows().rowCount(parent); ++row)
+            ListAll(Rows().index(row, 0, parent));
+    }
+
+    std::vector<QModelIndex> ItemsOfKind(const void* object, CLogItem::EKind kind) const {
+        std::vector<QModelIndex> found;
+        for (const QModelIndex& index : list->ItemsShowing(object))
+            if (list->Item(index).kind == kind)
+                found.push_back(index);
         return found;
     }
 
-    QStringList MenuTexts(CLogItem* item, QStringList* disabled = nullptr) {
-        std::unique_ptr<QMenu> menu(list->MakeContextMenu(item));
+    std::pair<int, int> Images(const QModelIndex& index) const {
+        return list->Model().Images(index);
+    }
+
+    QStringList MenuTexts(const QModelIndex& index, QStringList* disabled = nullptr) {
+        std::unique_ptr<QMenu> menu(list->MakeContextMenu(index));
         QStringList texts;
         for (QAction* action : menu->actions()) {
-            if (action->isSeparator()) {
+            if (action->isSeparator())
                 continue;
-            }
             texts << action->text();
-            if (disabled && !action->isEnabled()) {
+            if (disabled && !action->isEnabled())
                 *disabled << action->text();
-            }
         }
         return texts;
     }
 
-    void Run(CLogItem* item, const QString& command) {
-        std::unique_ptr<QMenu> menu(list->MakeContextMenu(item));
+    void Run(const QModelIndex& index, const QString& command) {
+        std::unique_ptr<QMenu> menu(list->MakeContextMenu(index));
         for (QAction* action : menu->actions()) {
             if (action->text() == command) {
                 action->trigger();
@@ -134,15 +148,28 @@ protected:
         FAIL() << "no command " << command.toStdString();
     }
 
-    void CutAt(CLogItem* item) {
-        list->setCurrentItem(item);
+    void CutAt(const QModelIndex& index) {
+        list->setCurrentIndex(index);
         list->Cut();
     }
-    bool PasteAt(CLogItem* item) {
+    bool PasteAt(const QModelIndex& index) {
         const int beeps = list->BeepCount();
-        list->setCurrentItem(item);
+        list->setCurrentIndex(index);
         list->Paste();
         return list->BeepCount() == beeps;
+    }
+
+    // The frame on the screen with "SITES" open, and the browser replaced by a recorder.
+    void ShowWithBrowserRecorder() {
+        Frame().Settings().defaultBrowser = 1;
+        Frame().Launcher()->SetDefaultBrowserOpener([this](const std::string& url) {
+            opened.push_back(url);
+            return true;
+        });
+        Frame().resize(900, 700);
+        Frame().show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&Frame()));
+        list->expand(list->SitesRoot());
     }
 
     // "Link 0000" to "Link <count-1>", every other one in capitals, in a shuffled order.
@@ -172,77 +199,109 @@ protected:
     CCategory* physics = nullptr;
     CCategory* optics = nullptr;
     CCategory* art = nullptr;
+    std::vector<std::string> opened;
 };
 } // namespace
 
+namespace {
+// Every row in order with what it shows, one line each. A category's picture follows the view's
+// expanded state and is left out.
+void DumpRows(const CUrlList& list, const QModelIndex& parent, int depth, std::ostream& out) {
+    const QAbstractItemModel& rows = *list.model();
+    for (int row = 0; row < rows.rowCount(parent); ++row) {
+        const QModelIndex index = rows.index(row, 0, parent);
+        const CLogItem item = list.Item(index);
+        out << std::string(static_cast<std::size_t>(depth), ' ') << item.kind << ' '
+            << item.Object() << ' ' << item.owner << ' ' << index.data().toString().toStdString();
+        if (item.kind != CLogItem::kCategory)
+            out << " [" << list.Model().Images(index).first << ']';
+        out << '\n';
+        DumpRows(list, index, depth + 1, out);
+    }
+}
+
+std::string Dump(const CUrlList& list) {
+    std::ostringstream out;
+    DumpRows(list, {}, 0, out);
+    return out.str();
+}
+} // namespace
+
 TEST_F(LogBookTest, BuildListsSitesWithLinksAndTheHierarchyWithItsSites) {
-    EXPECT_EQ(Texts(list->invisibleRootItem()), (QStringList{"CATEGORIES", "SITES"}));
+    EXPECT_EQ(Texts({}), (QStringList{"CATEGORIES", "SITES"}));
     EXPECT_EQ(Texts(list->SitesRoot()), (QStringList{"Alpha page", "  beta page", "gamma"}));
     EXPECT_EQ(Texts(list->ItemOfSite(beta)), (QStringList{"far away", "to alpha"}));
     EXPECT_EQ(Texts(list->CategoriesRoot()), (QStringList{"Art", "Science"}));
-    CLogItem* scienceItem = Child(list->CategoriesRoot(), "Science");
-    CLogItem* physicsItem = Child(scienceItem, "Physics");
-    ASSERT_NE(physicsItem, nullptr);
+    const QModelIndex physicsItem = Child(Child(list->CategoriesRoot(), "Science"), "Physics");
+    ASSERT_TRUE(physicsItem.isValid());
     EXPECT_EQ(Texts(physicsItem), (QStringList{"  beta page", "Optics"}));
-    EXPECT_EQ(static_cast<CLogItem*>(physicsItem->child(0))->Kind(), CLogItem::kCategorySite);
+    EXPECT_EQ(list->Item(Rows().index(0, 0, physicsItem)).kind, CLogItem::kCategorySite);
     EXPECT_EQ(Texts(Child(list->CategoriesRoot(), "Art")), (QStringList{"Alpha page"}));
+
+    // A fresh log book makes a visited site's link rows only when they are asked for.
+    CUrlList fresh(Doc());
+    fresh.Build();
+    EXPECT_TRUE(fresh.ItemsShowing(farLink).empty());
+    EXPECT_EQ(fresh.model()->rowCount(fresh.ItemOfSite(beta)), 2);
+    EXPECT_EQ(fresh.ItemsShowing(farLink).size(), 1u);
 }
 
 TEST_F(LogBookTest, ImagesFollowKindAndHiddenState) {
-    auto images = [](const CLogItem* item) {
-        return std::make_pair(item->Image(), item->SelectedImage());
-    };
-    EXPECT_EQ(images(list->SitesRoot()), std::make_pair(8, 8));
-    EXPECT_EQ(images(list->CategoriesRoot()), std::make_pair(9, 10));
-    EXPECT_EQ(images(list->ItemOfSite(alpha)), std::make_pair(0, 1));
-    EXPECT_EQ(images(list->ItemOfSite(gamma)), std::make_pair(2, 3));
-    EXPECT_EQ(images(ItemsOfKind(linkToAlpha, CLogItem::kSite).at(0)), std::make_pair(0, 1));
-    EXPECT_EQ(images(ItemsOfKind(farLink, CLogItem::kSite).at(0)), std::make_pair(4, 5));
-    EXPECT_EQ(images(list->ItemOfCategory(physics)), std::make_pair(11, 12));
-    EXPECT_EQ(images(ItemsOfKind(beta, CLogItem::kCategorySite).at(0)), std::make_pair(13, 14));
+    EXPECT_EQ(Images(list->SitesRoot()), std::make_pair(8, 8));
+    EXPECT_EQ(Images(list->CategoriesRoot()), std::make_pair(9, 10));
+    EXPECT_EQ(Images(list->ItemOfSite(alpha)), std::make_pair(0, 1));
+    EXPECT_EQ(Images(list->ItemOfSite(gamma)), std::make_pair(2, 3));
+    EXPECT_EQ(Images(ItemsOfKind(linkToAlpha, CLogItem::kSite).at(0)), std::make_pair(0, 1));
+    EXPECT_EQ(Images(ItemsOfKind(farLink, CLogItem::kSite).at(0)), std::make_pair(4, 5));
+    EXPECT_EQ(Images(list->ItemOfCategory(physics)), std::make_pair(11, 12));
+    EXPECT_EQ(Images(ItemsOfKind(beta, CLogItem::kCategorySite).at(0)), std::make_pair(13, 14));
 
-    farLink->m_hidden = 1;
-    linkToAlpha->m_hidden = 1;
-    list->UpdateSiteImages(farLink);
-    list->UpdateSiteImages(linkToAlpha);
-    EXPECT_EQ(images(ItemsOfKind(farLink, CLogItem::kSite).at(0)), std::make_pair(7, 6));
-    EXPECT_EQ(images(ItemsOfKind(linkToAlpha, CLogItem::kSite).at(0)), std::make_pair(2, 3));
+    Doc().HideSite(beta);
+    EXPECT_EQ(Images(ItemsOfKind(farLink, CLogItem::kSite).at(0)), std::make_pair(7, 6));
+    EXPECT_EQ(Images(ItemsOfKind(linkToAlpha, CLogItem::kSite).at(0)), std::make_pair(2, 3));
 
-    list->expandItem(list->ItemOfCategory(physics));
-    EXPECT_EQ(images(list->ItemOfCategory(physics)), std::make_pair(11, 11));
-    list->collapseItem(list->ItemOfCategory(physics));
-    EXPECT_EQ(images(list->ItemOfCategory(physics)), std::make_pair(12, 12));
+    list->expand(list->ItemOfCategory(physics));
+    EXPECT_EQ(Images(list->ItemOfCategory(physics)), std::make_pair(11, 11));
+    list->collapse(list->ItemOfCategory(physics));
+    EXPECT_EQ(Images(list->ItemOfCategory(physics)), std::make_pair(12, 12));
 }
 
 TEST_F(LogBookTest, SitesSortByTitleUrlOrDate) {
     Frame().Settings().sortType = kSortByUrl;
-    list->OnUpdate();
+    Frame().Refresh();
     EXPECT_EQ(Texts(list->SitesRoot()), (QStringList{"Alpha page", "  beta page", "gamma"}));
     gamma->m_url = "http://0.example/";
-    list->OnUpdate();
+    Doc().NoteSiteChanged(gamma);
     EXPECT_EQ(Texts(list->SitesRoot()), (QStringList{"gamma", "Alpha page", "  beta page"}));
     Frame().Settings().sortType = kSortByDate;
-    list->OnUpdate();
+    Frame().Refresh();
     EXPECT_EQ(Texts(list->SitesRoot()), (QStringList{"  beta page", "gamma", "Alpha page"}));
     Frame().Settings().sortType = kSortByTitle;
-    list->OnUpdate();
+    Frame().Refresh();
     EXPECT_EQ(Texts(list->SitesRoot()), (QStringList{"Alpha page", "  beta page", "gamma"}));
+    alpha->m_title = "zeta";
+    Doc().NoteSiteChanged(alpha);
+    EXPECT_EQ(Texts(list->SitesRoot()), (QStringList{"  beta page", "gamma", "zeta"}));
 }
 
 TEST_F(LogBookTest, LabelsFollowTheViewFlagsOnUpdate) {
     Frame().Settings().viewFlags = kViewUrl | kViewTitle | kViewCategories;
     Frame().Refresh();
-    EXPECT_EQ(list->ItemOfSite(alpha)->text(0), QStringLiteral("http://a.example/;Alpha page;Art"));
-    EXPECT_EQ(ItemsOfKind(farLink, CLogItem::kSite).at(0)->text(0),
+    EXPECT_EQ(list->ItemOfSite(alpha).data().toString(),
+              QStringLiteral("http://a.example/;Alpha page;Art"));
+    EXPECT_EQ(ItemsOfKind(farLink, CLogItem::kSite).at(0).data().toString(),
               QStringLiteral("http://far.example/;far away"));
     physics->m_name = "Physik";
-    list->OnUpdate();
-    EXPECT_EQ(ItemsOfKind(beta, CLogItem::kCategorySite).at(0)->text(0),
+    Doc().NoteCategoriesChanged();
+    EXPECT_EQ(ItemsOfKind(beta, CLogItem::kCategorySite).at(0).data().toString(),
               QStringLiteral("http://b.example/;  beta page;Physik"));
+    // Links follow the new texts: by URL now.
+    EXPECT_EQ(Texts(list->ItemOfSite(beta)),
+              (QStringList{"http://a.example/;to alpha", "http://far.example/;far away"}));
 }
 
 TEST_F(LogBookTest, DroppingACategoryOnItselfOrADescendantBeepsAndChangesNothing) {
-    CLogItem* scienceItem = list->ItemOfCategory(science);
+    const QModelIndex scienceItem = list->ItemOfCategory(science);
     EXPECT_FALSE(list->DropItem(list->ItemOfCategory(optics), scienceItem));
     EXPECT_FALSE(list->DropItem(scienceItem, scienceItem));
     EXPECT_EQ(list->BeepCount(), 2);
@@ -250,7 +309,7 @@ TEST_F(LogBookTest, DroppingACategoryOnItselfOrADescendantBeepsAndChangesNothing
     EXPECT_EQ(physics->m_parent, science->m_index);
     EXPECT_EQ(optics->m_children.ActiveCount(), 0);
     EXPECT_EQ(list->ItemOfCategory(science), scienceItem);
-    EXPECT_EQ(list->ItemOfCategory(physics)->parent(), scienceItem);
+    EXPECT_EQ(list->ItemOfCategory(physics).parent(), scienceItem);
 }
 
 TEST_F(LogBookTest, DroppingACategoryOnAnotherMovesItWithItsSubtree) {
@@ -258,8 +317,8 @@ TEST_F(LogBookTest, DroppingACategoryOnAnotherMovesItWithItsSubtree) {
     EXPECT_EQ(physics->m_parent, art->m_index);
     EXPECT_TRUE(art->m_children.Contains(physics->m_index));
     EXPECT_FALSE(science->m_children.Contains(physics->m_index));
-    CLogItem* physicsItem = list->ItemOfCategory(physics);
-    EXPECT_EQ(physicsItem->parent(), list->ItemOfCategory(art));
+    const QModelIndex physicsItem = list->ItemOfCategory(physics);
+    EXPECT_EQ(physicsItem.parent(), list->ItemOfCategory(art));
     EXPECT_EQ(Texts(physicsItem), (QStringList{"  beta page", "Optics"}));
     EXPECT_EQ(list->ItemsShowing(physics).size(), 1u);
     EXPECT_TRUE(Texts(list->ItemOfCategory(science)).isEmpty());
@@ -322,11 +381,11 @@ TEST_F(LogBookTest, CutSiteCannotBeFiledInACategoryWhileNobodyOwnsIt) {
 }
 
 TEST_F(LogBookTest, DeleteAndBackspaceKeysCut) {
-    list->setCurrentItem(list->ItemOfSite(gamma));
+    list->setCurrentIndex(list->ItemOfSite(gamma));
     QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
     QApplication::sendEvent(list, &del);
     EXPECT_EQ(database->FindSite("http://c.example/"), nullptr);
-    list->setCurrentItem(ItemsOfKind(alpha, CLogItem::kCategorySite).at(0));
+    list->setCurrentIndex(ItemsOfKind(alpha, CLogItem::kCategorySite).at(0));
     QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
     QApplication::sendEvent(list, &backspace);
     EXPECT_FALSE(art->HoldsSite(alpha));
@@ -340,11 +399,32 @@ TEST_F(LogBookTest, CutLinkSiteLeavesItsVisitedSite) {
     EXPECT_EQ(Texts(list->ItemOfSite(beta)), (QStringList{"to alpha"}));
 }
 
-TEST_F(LogBookTest, DraggedLinkDroppedOnSitesIsRefused) {
-    const int sites = static_cast<int>(database->Sites().size());
+TEST_F(LogBookTest, LinkDroppedOrPastedOnSitesBecomesAVisitedSiteOfItsOwn) {
+    EXPECT_TRUE(list->DropItem(list->SitesRoot(), ItemsOfKind(farLink, CLogItem::kSite).at(0)));
+    CSite* far = database->FindSite("http://far.example/");
+    ASSERT_NE(far, nullptr);
+    EXPECT_NE(far, farLink);
+    EXPECT_EQ(far->m_visited, 1);
+    EXPECT_EQ(far->m_title, "far away");
+    EXPECT_EQ(beta->m_links.size(), 2u);
+    EXPECT_EQ(Texts(list->SitesRoot()),
+              (QStringList{"Alpha page", "  beta page", "far away", "gamma"}));
+    EXPECT_EQ(Images(ItemsOfKind(farLink, CLogItem::kSite).at(0)), std::make_pair(0, 1));
+    // A URL visited already beeps, dragged or pasted.
     EXPECT_FALSE(list->DropItem(list->SitesRoot(), ItemsOfKind(farLink, CLogItem::kSite).at(0)));
-    EXPECT_EQ(static_cast<int>(database->Sites().size()), sites);
-    EXPECT_EQ(database->FindSite("http://far.example/"), nullptr);
+    list->setCurrentIndex(ItemsOfKind(linkToAlpha, CLogItem::kSite).at(0));
+    list->Copy();
+    EXPECT_FALSE(PasteAt(list->SitesRoot()));
+    EXPECT_EQ(list->BeepCount(), 2);
+    // A cut link pasted there comes back as a visited site.
+    CSite* toAlpha = linkToAlpha;
+    database->RekeySite(alpha, "http://moved.example/");
+    Doc().NoteSiteChanged(alpha);
+    CutAt(ItemsOfKind(toAlpha, CLogItem::kSite).at(0));
+    EXPECT_TRUE(PasteAt(list->SitesRoot()));
+    EXPECT_EQ(database->FindSite("http://a.example/"), toAlpha);
+    EXPECT_EQ(toAlpha->m_visited, 1);
+    EXPECT_EQ(beta->m_links.size(), 1u);
 }
 
 TEST_F(LogBookTest, CutCategoryPastedOnCategoriesGetsANewSlotAtTheEnd) {
@@ -352,8 +432,8 @@ TEST_F(LogBookTest, CutCategoryPastedOnCategoriesGetsANewSlotAtTheEnd) {
     const std::int32_t oldIndex = physics->m_index;
     CutAt(list->ItemOfCategory(physics));
     EXPECT_EQ(tree->CategoryAt(oldIndex), nullptr);
-    EXPECT_EQ(list->ItemOfCategory(physics), nullptr);
-    EXPECT_EQ(list->ItemOfCategory(optics), nullptr);
+    EXPECT_FALSE(list->ItemOfCategory(physics).isValid());
+    EXPECT_FALSE(list->ItemOfCategory(optics).isValid());
     EXPECT_TRUE(PasteAt(list->CategoriesRoot()));
     EXPECT_EQ(tree->SlotCount(), slotCount + 1);
     EXPECT_EQ(tree->CategoryAt(slotCount), physics);
@@ -369,10 +449,11 @@ TEST_F(LogBookTest, CutCategoryPastedOnCategoriesGetsANewSlotAtTheEnd) {
 
 TEST_F(LogBookTest, CutCategoryNeverPastedGoesWithItsDescendantsButNotTheirSites) {
     optics->AddSite(gamma);
+    Doc().NoteSiteFiled(optics, gamma);
     const std::int32_t physicsIndex = physics->m_index;
     const std::int32_t opticsIndex = optics->m_index;
     CutAt(list->ItemOfCategory(physics));
-    list->setCurrentItem(list->ItemOfSite(alpha));
+    list->setCurrentIndex(list->ItemOfSite(alpha));
     list->Copy(); // replaces the clipboard
     EXPECT_EQ(tree->CategoryAt(physicsIndex), nullptr);
     EXPECT_EQ(tree->CategoryAt(opticsIndex), nullptr);
@@ -382,13 +463,13 @@ TEST_F(LogBookTest, CutCategoryNeverPastedGoesWithItsDescendantsButNotTheirSites
     EXPECT_FALSE(gamma->m_categories.Contains(opticsIndex));
     EXPECT_EQ(science->m_children.ActiveCount(), 0);
     Frame().Settings().viewFlags = kViewTitle | kViewCategories;
-    list->OnUpdate();
-    EXPECT_EQ(list->ItemOfSite(beta)->text(0), QStringLiteral("  beta page"));
+    Frame().Refresh();
+    EXPECT_EQ(list->ItemOfSite(beta).data().toString(), QStringLiteral("  beta page"));
 }
 
 TEST_F(LogBookTest, CopiedCategoryPastesAsANewCategoryWithTheSameSitesAndWords) {
     art->m_words.Add("PAINT", 2);
-    list->setCurrentItem(list->ItemOfCategory(art));
+    list->setCurrentIndex(list->ItemOfCategory(art));
     list->Copy();
     EXPECT_TRUE(PasteAt(list->ItemOfCategory(science)));
     const int last = tree->SlotCount() - 1;
@@ -401,7 +482,7 @@ TEST_F(LogBookTest, CopiedCategoryPastesAsANewCategoryWithTheSameSitesAndWords) 
     EXPECT_TRUE(alpha->m_categories.Contains(last));
     EXPECT_EQ(copy->m_words.Entries().at(0).weight, 2);
     EXPECT_EQ(Texts(list->ItemOfCategory(science)), (QStringList{"Art", "Physics"}));
-    EXPECT_EQ(list->ItemOfCategory(art)->parent(), list->CategoriesRoot());
+    EXPECT_EQ(list->ItemOfCategory(art).parent(), list->CategoriesRoot());
 }
 
 TEST_F(LogBookTest, NewCategoryOnCategoriesOrACategoryAndBeepsElsewhere) {
@@ -420,22 +501,52 @@ TEST_F(LogBookTest, NewCategoryOnCategoriesOrACategoryAndBeepsElsewhere) {
 }
 
 TEST_F(LogBookTest, OnlyCategoryLabelsCanBeEditedAndRenameTheCategory) {
-    CLogItem* opticsItem = list->ItemOfCategory(optics);
-    EXPECT_TRUE(opticsItem->flags() & Qt::ItemIsEditable);
-    EXPECT_FALSE(list->ItemOfSite(alpha)->flags() & Qt::ItemIsEditable);
-    EXPECT_FALSE(list->SitesRoot()->flags() & Qt::ItemIsEditable);
-    opticsItem->setData(0, Qt::EditRole, QStringLiteral("Lenses"));
+    EXPECT_TRUE(Rows().flags(list->ItemOfCategory(optics)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(Rows().flags(list->ItemOfSite(alpha)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(Rows().flags(list->SitesRoot()) & Qt::ItemIsEditable);
+    EXPECT_TRUE(Rows().setData(list->ItemOfCategory(optics), QStringLiteral("Lenses")));
     EXPECT_EQ(optics->m_name, "Lenses");
-    EXPECT_EQ(opticsItem->text(0), QStringLiteral("Lenses"));
-    list->ItemOfSite(alpha)->setData(0, Qt::EditRole, QStringLiteral("renamed"));
+    EXPECT_EQ(list->ItemOfCategory(optics).data().toString(), QStringLiteral("Lenses"));
+    EXPECT_FALSE(Rows().setData(list->ItemOfSite(alpha), QStringLiteral("renamed")));
     EXPECT_EQ(alpha->m_title, "Alpha page");
+    // Renaming keeps the order of the texts.
+    EXPECT_TRUE(Rows().setData(list->ItemOfCategory(art), QStringLiteral("Zoology")));
+    EXPECT_EQ(Texts(list->CategoriesRoot()), (QStringList{"Science", "Zoology"}));
+}
+
+// The category file holds names of up to 8,191 bytes.
+TEST_F(LogBookTest, RenamingRefusesNamesTheCategoryFileCannotHold) {
+    const QString longest(8191, QChar('n'));
+    EXPECT_TRUE(Rows().setData(list->ItemOfCategory(optics), longest));
+    EXPECT_EQ(optics->m_name.size(), 8191u);
+    EXPECT_FALSE(Rows().setData(list->ItemOfCategory(optics), longest + "n"));
+    // Two bytes each in UTF-8: 4,096 characters are 8,192 bytes.
+    EXPECT_FALSE(Rows().setData(list->ItemOfCategory(optics), QString(4096, QChar(0xE9))));
+    EXPECT_EQ(optics->m_name.size(), 8191u);
+
+    // In the editor the user hears and reads why.
+    Frame().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Frame()));
+    list->expand(list->CategoriesRoot());
+    const QModelIndex artItem = list->ItemOfCategory(art);
+    list->setCurrentIndex(artItem);
+    list->edit(artItem);
+    auto* editor = list->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QString(8192, QChar('x')));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents(); // the editor commits on a queued call
+    EXPECT_EQ(art->m_name, "Art");
+    EXPECT_EQ(list->BeepCount(), 1);
+    ASSERT_EQ(m_errors.size(), 1u);
+    EXPECT_NE(m_errors[0].find("8191"), std::string::npos);
 }
 
 TEST_F(LogBookTest, ContextMenusCarryTheTextsOfTheirKind) {
     QStringList disabled;
     EXPECT_EQ(MenuTexts(list->ItemOfSite(gamma), &disabled),
-              (QStringList{"Cut", "Copy", "Paste", "Properties", "Hide", "Unhide", "Hide Links",
-                           "Unhide Links", "Center", "Focus On..."}));
+              (QStringList{"Cut", "Copy", "Paste", "Properties", "Open Site", "Hide", "Unhide",
+                           "Hide Links", "Unhide Links", "Center", "Focus On..."}));
     EXPECT_EQ(disabled, (QStringList{"Paste", "Hide"}));
     disabled.clear();
     MenuTexts(ItemsOfKind(farLink, CLogItem::kSite).at(0), &disabled);
@@ -445,19 +556,36 @@ TEST_F(LogBookTest, ContextMenusCarryTheTextsOfTheirKind) {
     EXPECT_EQ(MenuTexts(list->SitesRoot()), (QStringList{"Paste", "Unhide All", "Hide All"}));
     EXPECT_EQ(MenuTexts(list->CategoriesRoot()),
               (QStringList{"Paste", "New Category", "Settings"}));
-    list->setCurrentItem(list->ItemOfSite(alpha));
+    list->setCurrentIndex(list->ItemOfSite(alpha));
     list->Copy();
     disabled.clear();
     MenuTexts(list->ItemOfSite(gamma), &disabled);
     EXPECT_EQ(disabled, (QStringList{"Hide"}));
 }
 
+TEST_F(LogBookTest, DoubleClickOrOpenSiteOnASiteRowOpensItInTheBrowser) {
+    ShowWithBrowserRecorder();
+    list->expand(list->CategoriesRoot());
+    list->expand(list->ItemOfCategory(art));
+    list->expand(list->ItemOfSite(beta));
+    auto doubleClick = [this](const QModelIndex& index) {
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+    };
+    doubleClick(list->ItemOfSite(gamma));
+    doubleClick(ItemsOfKind(alpha, CLogItem::kCategorySite).at(0));
+    doubleClick(ItemsOfKind(farLink, CLogItem::kSite).at(0));
+    doubleClick(list->ItemOfCategory(art)); // a category opens nothing
+    Run(list->ItemOfSite(beta), "Open Site");
+    EXPECT_EQ(opened, (std::vector<std::string>{"http://c.example/", "http://a.example/",
+                                                "http://far.example/", "http://b.example/"}));
+}
+
 TEST_F(LogBookTest, HideCommandsChangeTheSitesAndTheirImages) {
     Run(list->ItemOfSite(beta), "Hide");
     EXPECT_EQ(beta->m_hidden, 1);
     EXPECT_EQ(farLink->m_hidden, 1);
-    EXPECT_EQ(list->ItemOfSite(beta)->Image(), 2);
-    EXPECT_EQ(ItemsOfKind(farLink, CLogItem::kSite).at(0)->Image(), 7);
+    EXPECT_EQ(Images(list->ItemOfSite(beta)).first, 2);
+    EXPECT_EQ(Images(ItemsOfKind(farLink, CLogItem::kSite).at(0)).first, 7);
     Run(list->ItemOfSite(beta), "Unhide");
     EXPECT_EQ(beta->m_hidden, 0);
     Run(list->ItemOfSite(beta), "Hide Links");
@@ -481,22 +609,22 @@ TEST_F(LogBookTest, CategoryFocusShowsOnlyItsSites) {
 TEST_F(LogBookTest, SitePropertiesOkReplacesTextsAndRekeysTheUrl) {
     AnswerNextModal<CSitePropertiesDlg>([](CSitePropertiesDlg* dlg) {
         dlg->findChild<QLineEdit*>(QStringLiteral("url"))->setText("http://b.example/moved");
-        dlg->findChild<QLineEdit*>(QStringLiteral("title"))->setText("Beta moved");
+        dlg->findChild<QLineEdit*>(QStringLiteral("title"))->setText("Zeta moved");
         dlg->findChild<QLineEdit*>(QStringLiteral("annotation"))->setText("note");
         dlg->findChild<QCheckBox*>(QStringLiteral("hidden"))->setChecked(true);
         dlg->accept();
     });
     Run(list->ItemOfSite(beta), "Properties");
     EXPECT_EQ(beta->m_url, "http://b.example/moved");
-    EXPECT_EQ(beta->m_title, "Beta moved");
+    EXPECT_EQ(beta->m_title, "Zeta moved");
     EXPECT_EQ(beta->m_annotation, "note");
     EXPECT_EQ(beta->m_hidden, 1);
     EXPECT_EQ(database->FindSite("http://b.example/moved"), beta);
     EXPECT_EQ(database->FindSite("http://b.example/"), nullptr);
     EXPECT_EQ(database->FindOrMakeWord("BEAM")->m_sites.count("http://b.example/moved"), 1u);
     EXPECT_TRUE(database->IsModified());
-    EXPECT_EQ(list->ItemOfSite(beta)->text(0), QStringLiteral("Beta moved"));
-    EXPECT_EQ(list->ItemOfSite(beta)->Image(), 2);
+    EXPECT_EQ(Texts(list->SitesRoot()), (QStringList{"Alpha page", "gamma", "Zeta moved"}));
+    EXPECT_EQ(Images(list->ItemOfSite(beta)).first, 2);
 }
 
 TEST_F(LogBookTest, SitePropertiesCancelChangesNothing) {
@@ -511,11 +639,15 @@ TEST_F(LogBookTest, SitePropertiesCancelChangesNothing) {
 TEST_F(LogBookTest, AddedSitesAppearUnderSitesAndUnderTheirCategory) {
     CSite* delta = AddSite("http://d.example/", "Delta", 500, {});
     delta->AddLink(std::make_unique<CSite>("http://e.example/", "e link", "<NONE>", 0));
-    list->AddSite(delta);
+    Doc().NoteSiteAdded(delta);
     EXPECT_EQ(Texts(list->ItemOfSite(delta)), (QStringList{"e link"}));
     optics->AddSite(delta);
-    list->AddSiteToCategory(optics, delta);
+    Doc().NoteSiteFiled(optics, delta);
     EXPECT_EQ(Texts(list->ItemOfCategory(optics)), (QStringList{"Delta"}));
+    physics->AddSite(delta);
+    Doc().NoteSiteFiled(physics, delta);
+    EXPECT_EQ(Texts(list->ItemOfCategory(physics)),
+              (QStringList{"  beta page", "Delta", "Optics"}));
 }
 
 TEST_F(LogBookTest, ClipboardSurvivesClosingTheWindowWithoutDanglingReferences) {
@@ -538,7 +670,7 @@ TEST_F(LogBookTest, ManyLinksAddedOutOfOrderLandInAlphabeticalOrderWithoutRegard
     delta->AddLink(std::make_unique<CSite>("http://t.example/1", "Twin", "<NONE>", 0));
     delta->AddLink(std::make_unique<CSite>("http://t.example/2", "TWIN", "<NONE>", 0));
     delta->AddLink(std::make_unique<CSite>("http://t.example/3", "twin", "<NONE>", 0));
-    list->AddSite(delta);
+    Doc().NoteSiteAdded(delta);
 
     QStringList expected;
     for (int number = 0; number < count; ++number) {
@@ -548,18 +680,18 @@ TEST_F(LogBookTest, ManyLinksAddedOutOfOrderLandInAlphabeticalOrderWithoutRegard
              << "TWIN"
              << "twin";
     EXPECT_EQ(Texts(list->ItemOfSite(delta)), expected);
-    EXPECT_EQ(list->ItemOfSite(delta)->child(count + 1)->text(0), QStringLiteral("TWIN"));
-    EXPECT_EQ(static_cast<CLogItem*>(list->ItemOfSite(delta)->child(count + 1))->Site()->m_url,
-              "http://t.example/2");
+    const QModelIndex twin = Rows().index(count + 1, 0, list->ItemOfSite(delta));
+    EXPECT_EQ(twin.data().toString(), QStringLiteral("TWIN"));
+    EXPECT_EQ(list->Item(twin).site->m_url, "http://t.example/2");
 }
 
-TEST_F(LogBookTest, AddedSiteTakesItsPlaceBySortTypeAfterTheUpdate) {
+TEST_F(LogBookTest, AddedSiteTakesItsPlaceBySortType) {
     Frame().Settings().sortType = kSortByDate;
-    list->OnUpdate();
+    Frame().Refresh();
     for (int number : ShuffledNumbers(40)) {
         CSite* site = AddSite("http://n" + std::to_string(number) + ".example/",
                               Numbered("new ", "NEW ", number), 1000 + number, {});
-        list->AddSite(site);
+        Doc().NoteSiteAdded(site);
         Frame().Refresh();
     }
     QStringList shown = Texts(list->SitesRoot());
@@ -570,7 +702,7 @@ TEST_F(LogBookTest, AddedSiteTakesItsPlaceBySortTypeAfterTheUpdate) {
     EXPECT_EQ(shown.mid(40), (QStringList{"  beta page", "gamma", "Alpha page"}));
 
     Frame().Settings().sortType = kSortByTitle;
-    list->OnUpdate();
+    Frame().Refresh();
     shown = Texts(list->SitesRoot());
     EXPECT_EQ(shown.mid(0, 2), (QStringList{"Alpha page", "  beta page"}));
     EXPECT_EQ(shown[2], QStringLiteral("gamma"));
@@ -578,11 +710,15 @@ TEST_F(LogBookTest, AddedSiteTakesItsPlaceBySortTypeAfterTheUpdate) {
     EXPECT_EQ(shown.back(), QStringLiteral("NEW 0039"));
 }
 
-// A store built at once: sites by sort type with the text order among equals, links and
-// category contents in text order.
+// A store built at once: sites by sort type with their title and URL order among equals, links
+// and category contents in text order.
 TEST_F(LogBookTest, BuildOfALargeStoreKeepsEveryOrder) {
     Frame().Settings().viewFlags = kViewUrl;
     Frame().Settings().sortType = kSortByDate;
+    Frame().Refresh();
+    // Sites that come before anybody looked at the rows are sorted when they are looked at.
+    CUrlList fresh(Doc());
+    fresh.Build();
     const int count = 600;
     for (int number : ShuffledNumbers(count)) {
         CSite* site =
@@ -591,6 +727,7 @@ TEST_F(LogBookTest, BuildOfALargeStoreKeepsEveryOrder) {
             site->AddLink(
                 std::make_unique<CSite>(Numbered("http://l", "http://L", link), "x", "<NONE>", 0));
         }
+        Doc().NoteSiteAdded(site);
         if (number % 4 == 0) {
             optics->AddSite(site);
         }
@@ -599,10 +736,12 @@ TEST_F(LogBookTest, BuildOfALargeStoreKeepsEveryOrder) {
     CCategory* mirrors = AddCategory("Mirrors", optics->m_index);
     ASSERT_NE(lens, nullptr);
     ASSERT_NE(mirrors, nullptr);
-
-    CUrlList fresh;
-    fresh.Build();
-    const QStringList sites = Texts(fresh.SitesRoot());
+    Doc().NoteCategoriesChanged();
+    EXPECT_EQ(Dump(*list), Dump(fresh));
+    const QAbstractItemModel& rows = *fresh.model();
+    QStringList sites;
+    for (int row = 0; row < rows.rowCount(fresh.SitesRoot()); ++row)
+        sites << rows.index(row, 0, fresh.SitesRoot()).data().toString();
     ASSERT_EQ(sites.size(), count + 3);
     // Beta (300), gamma (200) and alpha (100) above the new sites, whose times are 3, 2 and 1.
     EXPECT_EQ(sites.mid(0, 3),
@@ -615,20 +754,153 @@ TEST_F(LogBookTest, BuildOfALargeStoreKeepsEveryOrder) {
     }
     EXPECT_EQ(sites.mid(3), expectedNew);
 
-    QTreeWidgetItem* anySite = fresh.SitesRoot()->child(5);
-    EXPECT_EQ(Texts(anySite), (QStringList{"http://l0000", "http://L0001", "http://l0002",
-                                           "http://L0003", "http://l0004"}));
-
-    CLogItem* opticsItem = nullptr;
-    for (CLogItem* item : fresh.ItemsShowing(optics)) {
-        opticsItem = item;
-    }
-    ASSERT_NE(opticsItem, nullptr);
+    auto texts = [&rows](const QModelIndex& parent) {
+        QStringList found;
+        for (int row = 0; row < rows.rowCount(parent); ++row)
+            found << rows.index(row, 0, parent).data().toString();
+        return found;
+    };
+    EXPECT_EQ(texts(rows.index(5, 0, fresh.SitesRoot())),
+              (QStringList{"http://l0000", "http://L0001", "http://l0002", "http://L0003",
+                           "http://l0004"}));
     QStringList expectedOptics;
     for (int number = 0; number < count; number += 4) {
         expectedOptics << QString::fromStdString(Numbered("http://s", "HTTP://S", number));
     }
     expectedOptics << "lenses"
                    << "Mirrors";
-    EXPECT_EQ(Texts(opticsItem), expectedOptics);
+    EXPECT_EQ(texts(fresh.ItemOfCategory(optics)), expectedOptics);
+}
+
+// The rows kept in step with the document's notices are always those a log book built afresh
+// shows, whatever the edits.
+TEST_F(LogBookTest, RowsStayThoseOfAFreshLogBookThroughRandomEdits) {
+    QAbstractItemModelTester tester(list->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    list->expandAll();
+    std::mt19937 random(20240611);
+    auto pick = [&random](std::size_t count) { return static_cast<int>(random() % count); };
+    const char* const words[] = {"alpha", "Beta", "gamma", "beta", " delta"};
+    auto visitedSite = [&]() -> CSite* {
+        const auto& sites = database->Sites();
+        return sites.empty() ? nullptr : sites[static_cast<std::size_t>(pick(sites.size()))].get();
+    };
+    auto anySite = [&]() -> CSite* {
+        CSite* site = visitedSite();
+        if (site && !site->m_links.empty() && pick(2))
+            return site->m_links[static_cast<std::size_t>(pick(site->m_links.size()))].get();
+        return site;
+    };
+    auto category = [&]() -> CCategory* {
+        std::vector<CCategory*> all;
+        for (int slot = 0; slot < tree->SlotCount(); ++slot)
+            if (tree->CategoryAt(slot))
+                all.push_back(tree->CategoryAt(slot));
+        return all.empty() ? nullptr : all[static_cast<std::size_t>(pick(all.size()))];
+    };
+    int made = 0;
+    for (int step = 0; step < 250; ++step) {
+        CSite* site = anySite();
+        CCategory* target = category();
+        switch (pick(9)) {
+        case 0: {
+            const std::string url = "http://n" + std::to_string(made++) + ".example/";
+            CSite* added = AddSite(url, words[pick(5)], 100 + pick(4), {"LENS"});
+            for (int link = pick(4); link > 0; --link) {
+                const std::string to = pick(2) ? "http://a.example/" : url + std::to_string(link);
+                added->AddLink(std::make_unique<CSite>(to, words[pick(5)], "<NONE>", 0));
+            }
+            Doc().NoteSiteAdded(added);
+            break;
+        }
+        case 1:
+            if (CSite* visited = visitedSite())
+                CutAt(list->ItemOfSite(visited));
+            if (pick(3) == 0)
+                PasteAt(list->SitesRoot());
+            break;
+        case 2:
+            if (site && target) {
+                target->AddSite(site);
+                Doc().NoteSiteFiled(target, site);
+            }
+            break;
+        case 3:
+            pick(2) ? Doc().HideSite(site) : Doc().ShowSite(site);
+            break;
+        case 4:
+            if (target) {
+                CCategory* other = category();
+                list->DropItem(pick(4) ? list->ItemOfCategory(other) : list->CategoriesRoot(),
+                               list->ItemOfCategory(target));
+            }
+            break;
+        case 5:
+            if (target)
+                Rows().setData(list->ItemOfCategory(target), QString::fromLatin1(words[pick(5)]));
+            break;
+        case 6:
+            if (site) {
+                site->m_title = words[pick(5)];
+                Doc().NoteSiteChanged(site);
+            }
+            break;
+        case 7:
+            Frame().Settings().sortType = pick(3);
+            Frame().Settings().viewFlags = pick(2) ? kViewTitle : kViewUrl | kViewCategories;
+            Frame().Refresh();
+            break;
+        case 8:
+            if (target && !target->m_sites.empty()) {
+                const auto shown = ItemsOfKind(target->m_sites.front(), CLogItem::kCategorySite);
+                if (!shown.empty())
+                    CutAt(shown.front());
+            } else if (target) {
+                list->NewCategory(list->ItemOfCategory(target));
+            }
+            break;
+        }
+        CUrlList fresh(Doc());
+        fresh.Build();
+        ASSERT_EQ(Dump(*list), Dump(fresh)) << "after step " << step;
+    }
+}
+
+// Sorting reads each site's key first and compares the sites only when the keys are equal: the
+// keys must never disagree with the comparison, which must order every two sites one way.
+TEST(SiteOrder, KeysAgreeWithTheComparisonForEverySortType) {
+    const char* const titles[] = {"",
+                                  "  Beta",
+                                  "beta",
+                                  "BETA page",
+                                  "\tbeta pagf",
+                                  "abcdefghijklmnopq",
+                                  "abcdefghijklmnopR",
+                                  "abc",
+                                  "\xE9t\xE9",
+                                  "abcdefghIjk",
+                                  "abcdefghijj"};
+    const char* const urls[] = {"http://a/", "http://A/", "http://www.example.org/pages/1",
+                                "http://www.example.org/pages/2", "http://a"};
+    const std::int32_t times[] = {-5, 0, 1700000000, 2147483647, -2147483647 - 1};
+    std::vector<std::unique_ptr<CSite>> sites;
+    for (std::size_t i = 0; i < 66; ++i)
+        sites.push_back(
+            std::make_unique<CSite>(urls[i % 5], titles[i % 11], "<NONE>", 1, times[(i / 3) % 5]));
+    for (const std::int32_t type : {kSortByTitle, kSortByUrl, kSortByDate}) {
+        const CSiteOrder order(type);
+        for (const auto& a : sites) {
+            EXPECT_FALSE(order(a.get(), a.get()));
+            for (const auto& b : sites) {
+                if (a == b)
+                    continue;
+                EXPECT_NE(order(a.get(), b.get()), order(b.get(), a.get()));
+                if (order.KeyOf(*a) < order.KeyOf(*b)) {
+                    EXPECT_TRUE(order(a.get(), b.get()))
+                        << type << ' ' << a->m_title << '|' << a->m_url << " / " << b->m_title
+                        << '|' << b->m_url;
+                }
+            }
+        }
+    }
 }

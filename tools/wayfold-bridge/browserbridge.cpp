@@ -1,7 +1,9 @@
 #include "tools/wayfold-bridge/browserbridge.h"
 
 #include "browserlink/browserurlrules.h"
+#include "browserlink/ddedirectory.h"
 #include "browserlink/ddeitemtext.h"
+#include "browserlink/ddesocket.h"
 #include "browserlink/pokeurlecho.h"
 
 #include <QJsonArray>
@@ -10,9 +12,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <optional>
+#include <memory>
 #include <strings.h>
 
 namespace {
@@ -25,6 +28,9 @@ constexpr uint32_t kCurrentWindow = 0xFFFFFFFF;
 // WWW_OpenURL's answer: the browser opens the tab later, so its id is not known yet.
 constexpr uint32_t kWindowNotKnownYet = 0xFFFFFFFF;
 constexpr int kRegisterRetryMs = 2000;
+// How often the bridge looks whether Wayfold is still there, for the browser's status.
+constexpr int kStatusCheckMs = 1000;
+constexpr size_t kMaxServiceBytes = 255;
 // Wayfold keeps texts of up to 8,191 bytes.
 constexpr size_t kMaxTextBytes = 8191;
 
@@ -79,12 +85,17 @@ std::string Json(const QJsonObject& object) {
 } // namespace
 
 CBrowserBridge::CBrowserBridge(SendToBrowser send, int graceMs)
-    : m_send(std::move(send)), m_graceMs(graceMs), m_retryTimer(new QTimer(this)) {
+    : m_send(std::move(send)), m_graceMs(graceMs), m_retryTimer(new QTimer(this)),
+      m_statusTimer(new QTimer(this)) {
     m_retryTimer->setInterval(kRegisterRetryMs);
     connect(m_retryTimer, &QTimer::timeout, this, [this] {
-        if (RegisterFreeService())
+        if (RegisterFreeService()) {
             m_retryTimer->stop();
+            UpdateStatus();
+        }
     });
+    m_statusTimer->setInterval(kStatusCheckMs);
+    connect(m_statusTimer, &QTimer::timeout, this, &CBrowserBridge::UpdateStatus);
 }
 
 CBrowserBridge::~CBrowserBridge() {
@@ -104,11 +115,14 @@ bool CBrowserBridge::Start() {
             "every few seconds");
         m_retryTimer->start();
     }
+    UpdateStatus();
+    m_statusTimer->start();
     return true;
 }
 
 void CBrowserBridge::Stop() {
     m_retryTimer->stop();
+    m_statusTimer->stop();
     if (!m_instance)
         return;
     if (m_serviceHandle)
@@ -134,6 +148,30 @@ bool CBrowserBridge::RegisterFreeService() {
             Say(std::string("cannot register ") + name);
     }
     return false;
+}
+
+// Wayfold registers for echoes under its own service names and never unregisters, so a
+// registered name whose socket still takes connections is a Wayfold that is running. A plain
+// connect is enough: it never waits for the peer, and the peer drops the empty connection.
+bool CBrowserBridge::WayfoldListens() const {
+    const std::string dir = DdeSocketDirectory();
+    for (const std::string& service : m_echoServices) {
+        std::unique_ptr<CDdeSocket> socket(CDdeSocket::ConnectTo(DdeSocketPath(dir, service)));
+        if (socket || errno == EAGAIN)
+            return true;
+    }
+    return false;
+}
+
+void CBrowserBridge::UpdateStatus() {
+    const bool wayfold = !m_service.empty() && WayfoldListens();
+    if (m_wayfoldSent == wayfold && m_serviceSent == m_service)
+        return;
+    m_wayfoldSent = wayfold;
+    m_serviceSent = m_service;
+    m_send(Json({{"type", "status"},
+                 {"service", QString::fromStdString(m_service)},
+                 {"wayfold", wayfold}}));
 }
 
 HDDEDATA CBrowserBridge::OnDde(uint32_t type, HSZ hsz1, HSZ hsz2) {
@@ -205,7 +243,9 @@ uint32_t CBrowserBridge::AnswerPoke(const std::string& topic, const std::string&
 }
 
 uint32_t CBrowserBridge::AddEchoService(const std::string& service) {
-    if (service.empty())
+    // The name becomes a socket path in the DDE directory: a plain name only.
+    if (service.empty() || service.size() > kMaxServiceBytes ||
+        service.find('/') != std::string::npos || service == "." || service == "..")
         return DDE_FNOTPROCESSED;
     if (std::none_of(m_echoServices.begin(), m_echoServices.end(),
                      [&](const std::string& s) { return SameName(s, service); }))
@@ -215,6 +255,8 @@ uint32_t CBrowserBridge::AddEchoService(const std::string& service) {
         QTimer::singleShot(0, this, [this, service] { EchoCurrentTabs(service); });
     }
     m_everRegistered = true;
+    // Sent from the event loop: the browser learns at once that Wayfold takes the pages.
+    QTimer::singleShot(0, this, &CBrowserBridge::UpdateStatus);
     return DDE_FACK;
 }
 

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ class QTimer;
 // reports its tabs through native messaging. Each tab is a browser window to Wayfold: the tab
 // id is the window id. Pages are echoed with WWW_URLEcho to every program that registered for
 // echoes; WWW_OpenURL and WWW_Activate become "open" and "focus" messages to the browser.
+// A "status" message tells the browser the service served and whether Wayfold takes the
+// pages, so the extension can show it on its toolbar button.
 class CBrowserBridge : public QObject {
 public:
     using SendToBrowser = std::function<bool(const std::string& json)>;
@@ -28,8 +31,8 @@ public:
     ~CBrowserBridge() override;
 
     // Initialises DDE and registers the first free service of NETSCAPE, NSShell and IEXPLORE
-    // (when all three are taken, tries again every two seconds). False, with a message on
-    // standard error, when the DDE socket directory cannot be used.
+    // (when all three are taken, tries again every two seconds), then sends the first status.
+    // False, with a message on standard error, when the DDE socket directory cannot be used.
     bool Start();
     // Unregisters the service and ends the DDE instance. Idempotent.
     void Stop();
@@ -48,6 +51,8 @@ private:
     };
 
     bool RegisterFreeService();
+    bool WayfoldListens() const;
+    void UpdateStatus();
     HDDEDATA OnDde(uint32_t type, HSZ hsz1, HSZ hsz2);
     HDDEDATA AnswerRequest(const std::string& topic, const std::string& item);
     uint32_t AnswerPoke(const std::string& topic, const std::string& item);
@@ -69,6 +74,9 @@ private:
     std::string m_service;
     HSZ m_serviceHandle;
     QTimer* m_retryTimer;
+    QTimer* m_statusTimer;
+    std::optional<bool> m_wayfoldSent; // what the last status message said, none sent yet
+    std::string m_serviceSent;
     std::map<uint32_t, CTab> m_tabs;
     uint32_t m_currentTab = 0;
     std::vector<std::string> m_echoServices;
