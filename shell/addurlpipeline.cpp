@@ -242,6 +242,8 @@ void CAddUrlPipeline::HandleResult(const CResult& result) {
     if (!result.page) {
         if (importedPage) {
             // The import counts and lists its failures; an error box per page would stop it.
+            // A later import tries the page again.
+            m_startedUrls.erase(result.url);
             if (importedPage->done)
                 importedPage->done(EImportOutcome::Failed);
             return;

@@ -63,7 +63,7 @@ public:
     void StartAddUrl(const std::string& reported);
     // Starts the fetch of an imported page as StartAddUrl does; its site keeps the visit time,
     // it is filed without the Category Rankings dialog, and a page that cannot be read is told
-    // to `page.done` instead of being shown in an error box.
+    // to `page.done` instead of being shown in an error box (and may be imported again).
     void StartImportedPage(const std::string& url, CImportedPage page);
     // The imported pages still being fetched are dropped: their results are ignored when they
     // come, and their URLs may be imported again.

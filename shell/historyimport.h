@@ -20,7 +20,7 @@
 // One run of the history import: hands the chosen pages of a browser's history to the add-URL
 // pipeline as a polite crawler does, at most four pages at a time and at most two per host,
 // in the order given (a page waits while its host is busy, later pages of other hosts go
-// first). A page the pipeline already knows when its turn comes (stored, or tried in this run)
+// first). A page the pipeline already knows when its turn comes (stored, or fetched in this run)
 // is not fetched again. Runs on the user-interface thread; the fetches run on the pipeline's
 // workers.
 class CHistoryImport : public QObject {
@@ -35,7 +35,7 @@ public:
         int toDo = 0;     // pages chosen
         int done = 0;     // pages ended, in any way
         int stored = 0;   // new sites
-        int known = 0;    // already in Wayfold (or tried in this run)
+        int known = 0;    // already in Wayfold (or fetched in this run)
         int filtered = 0; // refused by a site filter
         int failed = 0;   // could not be read
     };
