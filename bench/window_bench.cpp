@@ -140,8 +140,11 @@ CResult RunWorld(int sites, CHeartbeat& heartbeat) {
     }
     result.pageWorstMs = *std::max_element(pages.begin(), pages.end());
     result.pageMedianMs = Median(pages);
-    std::fprintf(stderr, "%d sites: pages blocked the window at most %.1f ms (median %.1f)\n",
-                 sites, result.pageWorstMs, result.pageMedianMs);
+    std::fprintf(stderr, "%d sites: pages blocked the window at most %.1f ms (median %.1f):", sites,
+                 result.pageWorstMs, result.pageMedianMs);
+    for (double page : pages)
+        std::fprintf(stderr, " %.0f", page);
+    std::fprintf(stderr, "\n");
 
     // Pan and zoom with the overview: move its rectangle, then resize it by its handle.
     double panWorst = 0;

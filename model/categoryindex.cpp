@@ -88,15 +88,40 @@ void CCategoryIndex::CheckSlot(int index, const CCategory* category, const CSite
     }
 }
 
+void CCategoryIndex::FitSlots(int slots) {
+    for (int i = slots; i < static_cast<int>(m_slots.size()); ++i)
+        DropPostings(i);
+    m_slots.resize(static_cast<std::size_t>(slots));
+}
+
+bool CCategoryIndex::Warm(const CCategoryTree& tree,
+                          std::chrono::steady_clock::time_point deadline) {
+    const int slots = tree.SlotCount();
+    FitSlots(slots);
+    for (bool first = true; m_warmNext < slots; ++m_warmNext) {
+        const CCategory* category = tree.CategoryAt(m_warmNext);
+        CSlot& slot = m_slots[static_cast<std::size_t>(m_warmNext)];
+        if (!category) {
+            if (slot.category)
+                DropPostings(m_warmNext);
+            continue;
+        }
+        if (SlotIsCurrent(slot, category))
+            continue;
+        if (!first && std::chrono::steady_clock::now() >= deadline)
+            return false;
+        ReadSlot(m_warmNext, category);
+        first = false;
+    }
+    m_warmNext = 0;
+    return true;
+}
+
 void CCategoryIndex::Measure(const CCategoryTree& tree, const CSite& site,
                              std::vector<CCategorySiteSums>& sums) {
     const int slots = tree.SlotCount();
     sums.assign(static_cast<std::size_t>(slots), CCategorySiteSums{});
-    if (m_slots.size() > static_cast<std::size_t>(slots)) {
-        for (int i = slots; i < static_cast<int>(m_slots.size()); ++i)
-            DropPostings(i);
-    }
-    m_slots.resize(static_cast<std::size_t>(slots));
+    FitSlots(slots);
     double nonEmptyLinks = 0.0; // summed as the walk sums it
     m_siteLinks.clear();
     for (const auto& link : site.m_links) {

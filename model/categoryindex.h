@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -39,6 +40,12 @@ public:
     void Measure(const CCategoryTree& tree, const CSite& site,
                  std::vector<CCategorySiteSums>& sums);
 
+    // Reads the categories whose record is out of date, going on where the last call stopped,
+    // at least one and then until `deadline`; true once a sweep reached the last slot. Lets an
+    // idle window build the index in small steps, so the first page after a start does not
+    // wait for it. Measure stays exact whatever was warmed.
+    bool Warm(const CCategoryTree& tree, std::chrono::steady_clock::time_point deadline);
+
 private:
     struct CSlot {
         const CCategory* category = nullptr;
@@ -56,6 +63,7 @@ private:
     // category again. Adds room, hits and total for the site to sums.
     void CheckSlot(int index, const CCategory* category, const CSite& site,
                    CCategorySiteSums& sums);
+    void FitSlots(int slots);
     bool SlotIsCurrent(const CSlot& slot, const CCategory* category) const;
     void ReadSlot(int index, const CCategory* category);
     void DropPostings(int index);
@@ -67,4 +75,5 @@ private:
     std::vector<std::int32_t> m_scratchCounts; // by word id, zero between uses
     std::vector<const CSite*> m_siteLinks;     // the measured site's links, sorted
     double m_nonEmptyLinks = 0.0;
+    int m_warmNext = 0; // the slot Warm goes on at
 };

@@ -1,6 +1,7 @@
 #include "shell/korvodoc.h"
 
 #include "model/category.h"
+#include "model/categoryindex.h"
 #include "model/categorytree.h"
 #include "model/commonstopwords.h"
 #include "model/site.h"
@@ -13,8 +14,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -59,6 +62,15 @@ void CKorvoDoc::OpenDataFiles() {
     m_database->Open(home + "/urls.wfx");
     m_categoryTree = std::make_unique<CCategoryTree>();
     m_categoryTree->Open(home + "/cats.wfx", *m_database);
+    QTimer::singleShot(0, this, &CKorvoDoc::WarmScoreIndex);
+}
+
+void CKorvoDoc::WarmScoreIndex() {
+    if (!m_categoryTree)
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(4);
+    if (!m_categoryTree->ScoreIndex().Warm(*m_categoryTree, deadline))
+        QTimer::singleShot(0, this, &CKorvoDoc::WarmScoreIndex);
 }
 
 void CKorvoDoc::CloseDataFiles() {

@@ -45,7 +45,8 @@ public:
 
     // Reads the data files from "Home" in the order stop words, site filters, URL database,
     // categories. Damage is reported through ShowError; what could be read is kept. Without a
-    // stop.wfx the stop list starts with the common English stop words.
+    // stop.wfx the stop list starts with the common English stop words. The categorizer's index
+    // is then built in small steps while the window idles.
     void OpenDataFiles();
     // Destroys the data objects, each of which writes its own file; the hierarchy goes first,
     // as it names sites by URL. The views must have let go of the store before.
@@ -123,6 +124,7 @@ private:
         std::function<void()> update;
     };
     void SetHidden(CSite& site, bool hidden);
+    void WarmScoreIndex();
     void MarkModified();
 
     QString m_title;

@@ -1,6 +1,7 @@
 """Makes the results table of BENCHMARKS.md from the benchmark programs' JSON output."""
 import datetime
 import json
+import os
 import platform
 import subprocess
 import sys
@@ -46,7 +47,8 @@ def main():
     rows = []
 
     def row(path, ours, peer, figure, goal, met):
-        rows.append(f"| {path} | {ours} | {peer} | {figure} | {goal} | {'met' if met else 'MISSED'} |")
+        status = met if isinstance(met, str) else ("met" if met else "MISSED")
+        rows.append(f"| {path} | {ours} | {peer} | {figure} | {goal} | {status} |")
 
     s, g = core["BM_Scanner"], core["BM_GumboParse"]
     s_mbs, g_mbs = s["bytes_per_second"] / 2**20, g["bytes_per_second"] / 2**20
@@ -82,8 +84,9 @@ def main():
     diff = int(pr.get("differing_pixels", -1))
     row("painting the whole world, 10k sites, 100k link nodes, 20k words, all layers, 1600x1000",
         f"{ms(pr):.0f} ms ({diff} pixels differ from the naive picture)",
-        f"naive loop {ms(pn):.0f} ms", f"{r:.1f}x", ">= 5x, same picture",
-        r >= 5 and diff == 0)
+        f"naive loop {ms(pn):.0f} ms", f"{r:.1f}x",
+        "same picture (the 5x goal is retired: the window no longer paints the world)",
+        "met" if diff == 0 else "MISSED")
 
     d = paint["BM_RepaintAfterDrag"]
     r = ms(d) / ms(pr)
@@ -118,8 +121,33 @@ def main():
             f"{fill / fill_goal:.2f} / {add / add_goal:.2f} of the goal",
             f"<= {fill_goal} ms / <= {add_goal} ms", fill <= fill_goal and add <= add_goal)
 
-    if len(sys.argv) > 6:
-        runs = json.load(open(sys.argv[6]))["imports"]
+    # The real main window on generated stores, measured by a heartbeat of its event loop.
+    window = json.load(open(sys.argv[6]))["worlds"] if len(sys.argv) > 6 else []
+    goals = {10000: (30, 1000, 1000), 30000: (50, 3000, 2000), 100000: (100, None, 5000)}
+    for w in window:
+        sites = w["sites"]
+        if sites not in goals:
+            continue
+        page_goal, exact_goal, start_goal = goals[sites]
+        world = f"window, {sites:,} sites ({sites * 10:,} link nodes)"
+        row(f"{world}: blocked per page arriving",
+            f"{w['page_worst_ms']:.0f} ms worst (median {w['page_median_ms']:.0f} ms)", "",
+            f"{w['page_worst_ms'] / page_goal:.2f} of the goal", f"<= {page_goal} ms",
+            w["page_worst_ms"] <= page_goal)
+        row(f"{world}: blocked per pan or zoom step", f"{w['pan_worst_ms']:.0f} ms worst", "",
+            f"{w['pan_worst_ms'] / 16:.2f} of the goal", "<= 16 ms", w["pan_worst_ms"] <= 16)
+        exact = w["exact_after_last_change_ms"]
+        row(f"{world}: exact picture after the last change", f"{exact:.0f} ms", "",
+            f"{exact / exact_goal:.2f} of the goal" if exact_goal else "",
+            f"<= {exact_goal / 1000:.0f} s" if exact_goal else "(measure)",
+            exact <= exact_goal if exact_goal else "measured")
+        row(f"{world}: start until the window answers",
+            f"{w['start_ms']:.0f} ms (first exact pictures after {w['first_picture_ms']:.0f} ms)",
+            "", f"{w['start_ms'] / start_goal:.2f} of the goal", f"<= {start_goal / 1000:.0f} s",
+            w["start_ms"] <= start_goal)
+
+    if len(sys.argv) > 7:
+        runs = json.load(open(sys.argv[7]))["imports"]
         first_day = [r for r in runs if r["store_sites"] == 0]
         shown = next(r for r in first_day if r["maps_shown"])
         hidden = next((r for r in first_day if not r["maps_shown"]), None)
@@ -133,9 +161,10 @@ def main():
             "none", f"{rate:.0f} pages/s, {still:.0f} ms", ">= 50 pages/s, < 50 ms",
             rate >= 50 and still < 50 and shown["failed"] == 0)
 
+    load = " / ".join(f"{v:.1f}" for v in os.getloadavg())
     when = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
     print(f"Machine: {nproc} cores, {cpu_model()}. Run: {when}, wall-clock times. "
-          f"Command: `{command}`.\n")
+          f"Command: `{command}`. Load average at the end (1 / 5 / 15 min): {load}.\n")
     print("| hot path | ours | peer | figure | goal | |")
     print("|---|---|---|---|---|---|")
     print("\n".join(rows))

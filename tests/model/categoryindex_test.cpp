@@ -2,6 +2,7 @@
 // scores to the last bit, same ranking, same answer, also after the store changes.
 #include "model/categorizer.h"
 #include "model/category.h"
+#include "model/categoryindex.h"
 #include "model/categorytree.h"
 #include "model/random.h"
 #include "model/site.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <random>
 #include <string>
@@ -164,5 +166,26 @@ TEST(CategoryIndex, FollowsSitesAddedRemovedAndRewordedBetweenRuns) {
     registered->AddSite(store.AnySite());
     ExpectSameAsLiteral(store.m_tree, *page, weights);
     taken.reset();
+    ExpectSameAsLiteral(store.m_tree, *page, weights);
+}
+
+TEST(CategoryIndex, WarmedInStepsReadsOneCategoryPerLateCallAndStaysExact) {
+    CRandomStore store(5);
+    const CCategorizerWeights weights{0.5, 0.5, 1.0};
+    CSite* page = store.MakeSite("http://page/", 30);
+    CCategoryIndex& index = store.m_tree.ScoreIndex();
+    const auto past = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    int calls = 1;
+    while (!index.Warm(store.m_tree, past))
+        ++calls;
+    // Every category is out of date at first: one read per call, the sweep's end in the last.
+    EXPECT_EQ(calls, store.m_tree.SlotCount());
+    EXPECT_TRUE(index.Warm(store.m_tree, past)) << "nothing left to read";
+    ExpectSameAsLiteral(store.m_tree, *page, weights);
+
+    store.m_tree.CategoryAt(4)->AddSite(page);
+    store.m_tree.CategoryAt(9)->AddSite(page);
+    EXPECT_FALSE(index.Warm(store.m_tree, past));
+    EXPECT_TRUE(index.Warm(store.m_tree, past));
     ExpectSameAsLiteral(store.m_tree, *page, weights);
 }
