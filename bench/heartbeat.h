@@ -25,6 +25,6 @@ private:
 };
 
 // Runs the event loop until `done` holds; false when `ms` passed first.
-bool RunUntil(const std::function<bool()>& done, int ms = 120000);
+bool RunUntil(const std::function<bool()>& done, int ms = 300000);
 // Runs the event loop for `ms`.
 void RunFor(int ms);

@@ -22,6 +22,16 @@ constexpr const char* kFontCommands[kMapFontCount] = {"Site Font", "&Link Font",
 constexpr const char* kFontTips[kMapFontCount] = {"Choose the font of site labels",
                                                   "Choose the font of link labels",
                                                   "Choose the font of word labels"};
+constexpr const char* kPaletteCommands[kMapPaletteCount] = {"Light Colours", "Classic Colours"};
+constexpr const char* kPaletteTips[kMapPaletteCount] = {
+    "White ground, dark labels and muted lines on the maps",
+    "The maps' first colours: black ground, coloured labels and lines"};
+
+// Background, outline, link, words, category; site, link and word labels.
+constexpr CMapPalette kPalettes[kMapPaletteCount] = {
+    {{0xFFFFFF, 0x8C8C8C, 0xC8AA96, 0x6EAAD7, 0x78AA6E}, {0x6E2D19, 0x504646, 0x144678}},
+    {{0x000000, 0x006700, 0x004500, 0x420000, 0x00FF00}, {0x0000FF, 0x670067, 0x420000}},
+};
 
 } // namespace
 
@@ -42,12 +52,25 @@ CDisplaySettings::CDisplaySettings(CSettings& settings, std::function<void(Write
         m_fontActions[i]->setStatusTip(QString::fromLatin1(kFontTips[i]));
         connect(m_fontActions[i], &QAction::triggered, this, [this, which] { ChooseFont(which); });
     }
+    for (int i = 0; i < kMapPaletteCount; ++i) {
+        const auto which = static_cast<EMapPalette>(i);
+        m_paletteActions[i] = new QAction(QString::fromLatin1(kPaletteCommands[i]), this);
+        m_paletteActions[i]->setStatusTip(QString::fromLatin1(kPaletteTips[i]));
+        connect(m_paletteActions[i], &QAction::triggered, this,
+                [this, which] { ApplyPalette(Palette(which)); });
+    }
+}
+
+CMapPalette CDisplaySettings::Palette(EMapPalette which) {
+    return kPalettes[which == kClassicPalette ? kClassicPalette : kLightPalette];
 }
 
 void CDisplaySettings::AddCommands(QMenu* menu) {
     if (!menu)
         return;
     for (QAction* action : m_colorActions)
+        menu->addAction(action);
+    for (QAction* action : m_paletteActions)
         menu->addAction(action);
     menu->addSeparator();
     for (QAction* action : m_fontActions)
@@ -111,6 +134,20 @@ void CDisplaySettings::ApplyFont(EMapFont which, const CFontSetting& font) {
     RebuildDrawingObjects();
     if (m_write)
         m_write(&CSettings::WriteFonts);
+    if (m_refresh)
+        m_refresh();
+}
+
+void CDisplaySettings::ApplyPalette(const CMapPalette& palette) {
+    for (int i = 0; i < kMapColorCount; ++i)
+        ColorSetting(static_cast<EMapColor>(i)) = palette.colors[i] & 0xFFFFFF;
+    for (int i = 0; i < kMapFontCount; ++i)
+        FontSetting(static_cast<EMapFont>(i)).color = palette.fontColors[i] & 0xFFFFFF;
+    RebuildDrawingObjects();
+    if (m_write) {
+        m_write(&CSettings::WriteColors);
+        m_write(&CSettings::WriteFonts);
+    }
     if (m_refresh)
         m_refresh();
 }

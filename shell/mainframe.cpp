@@ -57,18 +57,23 @@ struct CViewCommand {
     std::int32_t bit;
     const char* text;
     const char* toolTip;
+    bool onToolBar;
+    bool afterSeparator; // starts a new group in the View menu
 };
 
-// Menu texts as the program has always had them ("Vew" included).
+// Menu texts as the program has always had them ("Vew" included), then the map options.
 constexpr CViewCommand kViewCommands[] = {
-    {kViewUrl, "View &URLs", "Show URLs in the labels"},
-    {kViewTitle, "View Site Titles", "Show titles in the labels"},
-    {kViewDate, "View &Dates", "Show dates in the labels"},
-    {kViewAnnotation, "View A&nnotations", "Show annotations in the labels"},
-    {kViewLinks, "Vew Site &Links", "Show site links on the map"},
-    {kViewWords, "View &Words", "Show words on the map"},
-    {kViewLines, "View Lines", "Show lines between sites of a category"},
-    {kViewCategories, "View Categories", "Show categories in the labels"},
+    {kViewUrl, "View &URLs", "Show URLs in the labels", true, false},
+    {kViewTitle, "View Site Titles", "Show titles in the labels", true, false},
+    {kViewDate, "View &Dates", "Show dates in the labels", true, false},
+    {kViewAnnotation, "View A&nnotations", "Show annotations in the labels", true, false},
+    {kViewLinks, "Vew Site &Links", "Show site links on the map", true, false},
+    {kViewWords, "View &Words", "Show words on the map", true, false},
+    {kViewLines, "View Lines", "Show lines between sites of a category", true, false},
+    {kViewCategories, "View Categories", "Show categories in the labels", true, false},
+    {kViewDeclutter, "Declutter Labels", "Draw only the labels that fit, the best connected first",
+     true, true},
+    {kViewSoftLines, "Soft Lines", "Draw the map's lines translucent", false, false},
 };
 
 struct CSortCommand {
@@ -187,8 +192,11 @@ void CMainFrame::CreateMenus() {
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
     m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
-    for (const CViewCommand& command : kViewCommands)
+    for (const CViewCommand& command : kViewCommands) {
+        if (command.afterSeparator)
+            m_viewMenu->addSeparator();
         m_viewMenu->addAction(m_viewActions[command.bit]);
+    }
     m_viewMenu->addSeparator();
     for (const CSortCommand& command : kSortCommands)
         m_viewMenu->addAction(m_sortActions[command.type]);
@@ -213,8 +221,10 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->addAction(m_rankCatsAction);
     m_toolBar->addSeparator();
-    for (const CViewCommand& command : kViewCommands)
-        m_toolBar->addAction(m_viewActions[command.bit]);
+    for (const CViewCommand& command : kViewCommands) {
+        if (command.onToolBar)
+            m_toolBar->addAction(m_viewActions[command.bit]);
+    }
     m_toolBar->addSeparator();
     for (const CSortCommand& command : kSortCommands)
         m_toolBar->addAction(m_sortActions[command.type]);

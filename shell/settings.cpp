@@ -106,9 +106,16 @@ struct CViewKey {
 };
 
 constexpr CViewKey kViewKeys[] = {
-    {"URL View", kViewUrl},         {"TITLE View", kViewTitle},     {"DATE View", kViewDate},
-    {"ANNO View", kViewAnnotation}, {"LINK View", kViewLinks},      {"WORDS View", kViewWords},
-    {"LINES View", kViewLines},     {"CATS View", kViewCategories},
+    {"URL View", kViewUrl},
+    {"TITLE View", kViewTitle},
+    {"DATE View", kViewDate},
+    {"ANNO View", kViewAnnotation},
+    {"LINK View", kViewLinks},
+    {"WORDS View", kViewWords},
+    {"LINES View", kViewLines},
+    {"CATS View", kViewCategories},
+    {"DECLUTTER View", kViewDeclutter},
+    {"SOFT LINES View", kViewSoftLines},
 };
 
 } // namespace

@@ -15,6 +15,10 @@ enum EViewFlag : std::int32_t {
     kViewWords = 0x20,
     kViewLines = 0x40,
     kViewCategories = 0x80,
+    // Map options beyond the classic eight: labels drawn only where they fit, lines drawn
+    // translucent. Off by default.
+    kViewDeclutter = 0x100,
+    kViewSoftLines = 0x200,
 };
 
 // Log book order of the visited sites.

@@ -35,6 +35,21 @@ QIcon LetterIcon(const QString& letter, const QColor& tile, bool underline) {
     return QIcon(pixmap);
 }
 
+// Three label bars side by side that do not touch: labels only where they fit.
+QIcon DeclutterIcon(const QColor& tile) {
+    QPixmap pixmap = Blank();
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(tile);
+    painter.drawRoundedRect(QRectF(0.5, 0.5, kSize - 1, kSize - 1), 3, 3);
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(2, 3, 7, 2));
+    painter.drawRect(QRectF(7, 7, 7, 2));
+    painter.drawRect(QRectF(3, 11, 7, 2));
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 QIcon ViewFlagIcon(std::int32_t viewFlagBit) {
@@ -56,6 +71,10 @@ QIcon ViewFlagIcon(std::int32_t viewFlagBit) {
         return LetterIcon("/", tile, false);
     case kViewCategories:
         return LetterIcon("C", tile, false);
+    case kViewDeclutter:
+        return DeclutterIcon(tile);
+    case kViewSoftLines:
+        return LetterIcon("/", QColor(110, 170, 120), false);
     default:
         return LetterIcon("?", tile, false);
     }

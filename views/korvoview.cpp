@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFocusEvent>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
@@ -50,6 +51,7 @@ constexpr int kRepaintMargin = 2;
 constexpr int kPictureBands = 2;
 // Printing and export show their progress once they take longer than this.
 constexpr int kProgressAfterMs = 1000;
+constexpr double kScreenDpi = 96.0;
 
 CRect Normalized(const CRect& r) {
     return CRect{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
@@ -183,6 +185,11 @@ QRect CKorvoView::WorldToClient(const CRect& rect) const {
 }
 
 void CKorvoView::RepaintWorld(const CRect& rect) {
+    // Decluttered labels stand at their screen size, beyond the nodes' areas in map units.
+    if (m_frame.Settings().viewFlags & kViewDeclutter) {
+        update();
+        return;
+    }
     update(WorldToClient(rect).adjusted(-kRepaintMargin, -kRepaintMargin, kRepaintMargin,
                                         kRepaintMargin));
 }
@@ -481,7 +488,13 @@ bool CKorvoView::GroupIsHit(const CPoint& p) const {
 void CKorvoView::mousePressEvent(QMouseEvent* event) {
     if (!m_frame.Database())
         return;
-    if (event->button() == Qt::LeftButton)
+    const bool panButton =
+        event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && m_spaceHeld);
+    if (panButton && !m_captured && !m_panning)
+        StartPanning(event->button(), event->position().toPoint());
+    else if (m_panning)
+        return;
+    else if (event->button() == Qt::LeftButton)
         OnLeftPress(event->position().toPoint());
     else if (event->button() == Qt::RightButton)
         OnRightPress(event->position().toPoint(), event->globalPosition().toPoint());
@@ -540,6 +553,10 @@ void CKorvoView::OnLeftPress(const QPoint& clientPoint) {
 }
 
 void CKorvoView::mouseMoveEvent(QMouseEvent* event) {
+    if (m_panning) {
+        PanTo(event->position().toPoint());
+        return;
+    }
     if (!m_captured || !m_frame.Database())
         return;
     const QPoint clientPoint = event->position().toPoint();
@@ -604,6 +621,13 @@ void CKorvoView::MoveDraggedNode(const CPoint& p) {
 }
 
 void CKorvoView::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_panning) {
+        if (event->button() == m_panButton) {
+            m_panning = false;
+            setCursor(m_spaceHeld ? Qt::OpenHandCursor : Qt::ArrowCursor);
+        }
+        return;
+    }
     if (event->button() != Qt::LeftButton || !m_frame.Database())
         return;
     m_tracking = false;
@@ -623,7 +647,7 @@ void CKorvoView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CKorvoView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !m_frame.Database())
+    if (event->button() != Qt::LeftButton || m_spaceHeld || m_panning || !m_frame.Database())
         return;
     const CPoint p = ClientToWorld(event->position().toPoint());
     CNodeRef hit;
@@ -632,8 +656,76 @@ void CKorvoView::mouseDoubleClickEvent(QMouseEvent* event) {
         OpenSite(Keeper().Scene().SiteOf(hit));
 }
 
+// ---- moving about ---------------------------------------------------------------------------
+
+void CKorvoView::StartPanning(Qt::MouseButton button, const QPoint& clientPoint) {
+    m_panning = true;
+    m_panButton = button;
+    m_panStart = clientPoint;
+    m_panStartWorld = m_frame.Maps().WorldRect();
+    setCursor(Qt::ClosedHandCursor);
+}
+
+void CKorvoView::PanTo(const QPoint& clientPoint) {
+    if (width() <= 0 || height() <= 0)
+        return;
+    // From where the panning began, so that rounding never adds up.
+    const CRect& start = m_panStartWorld;
+    const double dx = static_cast<double>(clientPoint.x() - m_panStart.x()) *
+                      (start.right - start.left) / width();
+    const double dy = static_cast<double>(clientPoint.y() - m_panStart.y()) *
+                      (start.bottom - start.top) / height();
+    const int moveX = static_cast<int>(std::lround(-dx));
+    const int moveY = static_cast<int>(std::lround(-dy));
+    m_frame.Maps().ShowWorldRect(
+        CRect{start.left + moveX, start.top + moveY, start.right + moveX, start.bottom + moveY});
+}
+
+void CKorvoView::ZoomAt(const QPointF& clientPoint, double factor) {
+    if (width() <= 0 || height() <= 0)
+        return;
+    const QPointF world =
+        CMapRenderer::MapTransform(m_frame.Maps().WorldRect(), size()).inverted().map(clientPoint);
+    m_frame.Maps().ZoomAround(world.x(), world.y(), factor);
+}
+
+bool CKorvoView::MoveWithKey(int key) {
+    const CRect& world = m_frame.Maps().WorldRect();
+    const double stepX = static_cast<double>(world.right - world.left) / kArrowStepDivisor;
+    const double stepY = static_cast<double>(world.bottom - world.top) / kArrowStepDivisor;
+    const QPointF middle(width() / 2.0, height() / 2.0);
+    switch (key) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        ZoomAt(middle, kZoomStep);
+        return true;
+    case Qt::Key_Minus:
+        ZoomAt(middle, 1.0 / kZoomStep);
+        return true;
+    case Qt::Key_Left:
+        m_frame.Maps().PanBy(-stepX, 0);
+        return true;
+    case Qt::Key_Right:
+        m_frame.Maps().PanBy(stepX, 0);
+        return true;
+    case Qt::Key_Up:
+        m_frame.Maps().PanBy(0, -stepY);
+        return true;
+    case Qt::Key_Down:
+        m_frame.Maps().PanBy(0, stepY);
+        return true;
+    default:
+        return false;
+    }
+}
+
 void CKorvoView::wheelEvent(QWheelEvent* event) {
-    event->accept(); // the map does not scroll or zoom with the wheel
+    event->accept();
+    // A node or band being dragged keeps its gesture as it is.
+    const int notches = event->angleDelta().y();
+    if (m_captured || notches == 0)
+        return;
+    ZoomAt(event->position(), std::pow(kZoomStep, notches / 120.0));
 }
 
 void CKorvoView::keyPressEvent(QKeyEvent* event) {
@@ -641,7 +733,34 @@ void CKorvoView::keyPressEvent(QKeyEvent* event) {
         m_frame.ToggleDebugMode();
         return;
     }
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat()) {
+            m_spaceHeld = true;
+            if (!m_panning)
+                setCursor(Qt::OpenHandCursor);
+        }
+        return;
+    }
+    if (!m_captured && MoveWithKey(event->key()))
+        return;
     QWidget::keyPressEvent(event);
+}
+
+void CKorvoView::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        m_spaceHeld = false;
+        if (!m_panning)
+            setCursor(Qt::ArrowCursor);
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+void CKorvoView::focusOutEvent(QFocusEvent* event) {
+    m_spaceHeld = false;
+    if (!m_panning)
+        setCursor(Qt::ArrowCursor);
+    QWidget::focusOutEvent(event);
 }
 
 // ---- context menus --------------------------------------------------------------------------
@@ -857,6 +976,8 @@ void CKorvoView::PrintMap(QPrinter& printer) {
     }
     const QSize page = painter.viewport().size();
     CMapRenderer renderer(Keeper().Snapshot(), m_objects, m_frame.Settings().viewFlags);
+    // Decluttered labels as large on paper as on a screen of 96 pixels an inch.
+    renderer.SetLabelScale(printer.logicalDpiY() / kScreenDpi);
     renderer.PaintMap(painter, m_frame.Maps().WorldRect(), page, QRect(QPoint(0, 0), page), false);
 }
 

@@ -38,6 +38,10 @@ class QRubberBand;
 // scene; the view shows the last finished picture, moved and scaled to the current world
 // rectangle, until the next one is ready. Nodes being dragged are left out of the picture and
 // drawn over it; a new page is drawn over the picture at once and the exact picture follows.
+//
+// Moving about: the wheel zooms around the pointer, + and - around the middle; the middle
+// button (or the left one with Space held) drags the map, as do the arrow keys. Each step sets
+// the world rectangle through CMapNavigator, and the overview's rectangle follows.
 class CKorvoView : public QWidget {
     Q_OBJECT
 public:
@@ -99,6 +103,12 @@ public:
     bool IsTracking() const { return m_tracking; }
     bool IsGroupMode() const { return m_groupMode; }
     bool IsRubberBandShown() const { return m_rubberBand != nullptr && m_bandActive; }
+    bool IsPanning() const { return m_panning; }
+
+    // One wheel notch (or + and -) zooms by this factor.
+    static constexpr double kZoomStep = 1.25;
+    // An arrow key moves the map by this share of the visible part.
+    static constexpr int kArrowStepDivisor = 8;
 
     // 100 relaxation passes, one each turn of the event loop, the maps following each.
     void RunRelaxationExercises();
@@ -110,6 +120,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
@@ -137,6 +149,12 @@ private:
     bool IsNodeShown(const CNodeRef& node) const;
 
     void OnLeftPress(const QPoint& clientPoint);
+    // Moving about: a press that starts panning, the pointer's moves while it lasts, zooming
+    // around a client point.
+    void StartPanning(Qt::MouseButton button, const QPoint& clientPoint);
+    void PanTo(const QPoint& clientPoint);
+    void ZoomAt(const QPointF& clientPoint, double factor);
+    bool MoveWithKey(int key);
     bool GroupIsHit(const CPoint& p) const;
     void OnRightPress(const QPoint& clientPoint, const QPoint& globalPoint);
     void MoveGroup(const CPoint& p);
@@ -183,6 +201,12 @@ private:
 
     CSite* m_menuSite = nullptr;
     CSite* m_menuParent = nullptr;
+
+    bool m_spaceHeld = false;
+    bool m_panning = false;
+    Qt::MouseButton m_panButton = Qt::NoButton;
+    QPoint m_panStart;     // client pixels
+    CRect m_panStartWorld; // the world rectangle when the panning began
 
     std::unique_ptr<CMapRenderQueue> m_renders;
     // What was asked for last, and the picture shown with what it was drawn for.

@@ -25,10 +25,10 @@ inline std::uint32_t ByteMul(std::uint32_t x, std::uint32_t a) {
     return x | t;
 }
 
-// Blends the line colour (as 16-bit lanes) into two pixels with coverages near and far, each
-// channel as ByteMul(colour, coverage) + ByteMul(pixel, 255 - coverage): the raster engine's
-// blend of an opaque colour, whose alpha times the coverage is the coverage itself. No channel
-// sum passes 255, so lanes give the same bytes as the packed arithmetic.
+// Blends the premultiplied line colour (as 16-bit lanes) into two pixels with coverages near
+// and far, each pixel as src + ByteMul(pixel, 255 - alpha of src) with src = ByteMul(colour,
+// coverage): the raster engine's source-over blend of a solid colour at a constant alpha. No
+// channel sum passes 255, so lanes give the same bytes as the packed arithmetic.
 inline void BlendPair(std::uint32_t* nearPixel, std::uint32_t* farPixel, unsigned nearCoverage,
                       unsigned farCoverage, __m128i colorLanes) {
     const __m128i zero = _mm_setzero_si128();
@@ -44,8 +44,11 @@ inline void BlendPair(std::uint32_t* nearPixel, std::uint32_t* farPixel, unsigne
                           zero);
     const __m128i coverage = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(nearCoverage)),
                                                 _mm_set1_epi16(static_cast<short>(farCoverage)));
-    const __m128i inverse = _mm_sub_epi16(_mm_set1_epi16(255), coverage);
-    const __m128i sum = _mm_add_epi16(byteMul(colorLanes, coverage), byteMul(dest, inverse));
+    const __m128i source = byteMul(colorLanes, coverage);
+    // The alpha lane (the fourth of each pixel) spread over the pixel's four lanes.
+    const __m128i sourceAlpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(source, 0xFF), 0xFF);
+    const __m128i inverse = _mm_sub_epi16(_mm_set1_epi16(255), sourceAlpha);
+    const __m128i sum = _mm_add_epi16(source, byteMul(dest, inverse));
     const __m128i packed = _mm_packus_epi16(sum, sum);
     *nearPixel = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
     *farPixel = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4)));
@@ -89,7 +92,7 @@ bool CLineRaster::Suits(QPainter& painter, const QPen& pen) {
            painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
            painter.opacity() == 1.0 && painter.combinedTransform().type() <= QTransform::TxScale &&
            pen.isCosmetic() && pen.widthF() <= 1.0 && pen.style() == Qt::SolidLine &&
-           pen.brush().style() == Qt::SolidPattern && pen.color().alpha() == 255;
+           pen.brush().style() == Qt::SolidPattern;
 }
 
 CLineRaster::CLineRaster(QPainter& painter, const QRectF& clipWorld)

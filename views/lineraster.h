@@ -17,8 +17,8 @@ class CLineRaster {
 public:
     // Whether lines of `pen` on `painter` can be drawn here: a painter on an RGB32 or
     // premultiplied ARGB32 image of pixel ratio 1 with antialiasing, source-over at full opacity
-    // and a mapping that only scales and moves; a solid, opaque, cosmetic pen at most one pixel
-    // wide.
+    // and a mapping that only scales and moves; a solid cosmetic pen at most one pixel wide (its
+    // colour may be translucent).
     static bool Suits(QPainter& painter, const QPen& pen);
 
     // Draws into the painter's image (Suits must hold) under its current mapping, only

@@ -8,7 +8,15 @@
 #include "views/mapscenekeeper.h"
 #include "views/metaview.h"
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
+
+namespace {
+
+constexpr int kWorldSize = 2000;
+
+} // namespace
 
 CMapNavigator::CMapNavigator(CMainFrame& frame) : m_frame(frame) {}
 
@@ -34,6 +42,59 @@ CKorvoView* CMapNavigator::MapView() const {
 
 CMetaView* CMapNavigator::MetaView() const {
     return m_metaView;
+}
+
+CRect CMapNavigator::WithinWorld(const CRect& rect) {
+    auto fit = [](int low, int high, int& outLow, int& outHigh) {
+        if (high < low)
+            std::swap(low, high);
+        const int extent = std::clamp(high - low, kMinWorldExtent, kWorldSize);
+        // The extent changes around the centre; then the span slides into the world.
+        int start = low + (high - low - extent) / 2;
+        start = std::clamp(start, 0, kWorldSize - extent);
+        outLow = start;
+        outHigh = start + extent;
+    };
+    CRect fitted;
+    fit(rect.left, rect.right, fitted.left, fitted.right);
+    fit(rect.top, rect.bottom, fitted.top, fitted.bottom);
+    return fitted;
+}
+
+void CMapNavigator::ShowWorldRect(const CRect& rect) {
+    m_worldRect = WithinWorld(rect);
+    if (m_metaView) {
+        m_metaView->FollowWorldRect(m_worldRect);
+        const QRect overview = m_metaView->ViewRect();
+        m_overviewOrigin = CPoint{overview.x(), overview.y()};
+    }
+    if (m_mapView)
+        m_mapView->update();
+}
+
+void CMapNavigator::ZoomAround(double worldX, double worldY, double factor) {
+    if (!(factor > 0) || !std::isfinite(factor))
+        return;
+    const CRect& r = m_worldRect;
+    auto axis = [&](int low, int high, double at, int& outLow, int& outHigh) {
+        const double extent =
+            std::clamp((high - low) / factor, double{kMinWorldExtent}, double{kWorldSize});
+        const double scale = high != low ? extent / (high - low) : 1.0;
+        const double start = at - (at - low) * scale;
+        outLow = static_cast<int>(std::lround(start));
+        outHigh = static_cast<int>(std::lround(start + extent));
+    };
+    CRect zoomed;
+    axis(r.left, r.right, worldX, zoomed.left, zoomed.right);
+    axis(r.top, r.bottom, worldY, zoomed.top, zoomed.bottom);
+    ShowWorldRect(zoomed);
+}
+
+void CMapNavigator::PanBy(double worldDx, double worldDy) {
+    const int dx = static_cast<int>(std::lround(worldDx));
+    const int dy = static_cast<int>(std::lround(worldDy));
+    const CRect& r = m_worldRect;
+    ShowWorldRect(CRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy});
 }
 
 void CMapNavigator::CenterOn(int worldX, int worldY) {

@@ -29,6 +29,19 @@ public:
     // overview map; the linkage map maps it onto its whole client area.
     const CRect& WorldRect() const { return m_worldRect; }
     void SetWorldRect(const CRect& rect) { m_worldRect = rect; }
+
+    // Steps of the user's moving about the linkage map (wheel, keys, panning): each sets the
+    // world rectangle kept within the world (WithinWorld), the overview's rectangle follows and
+    // both maps repaint. Each costs the same whatever the store holds.
+    // Zooms by `factor` (above 1 in, below 1 out) keeping the world point where it is.
+    void ZoomAround(double worldX, double worldY, double factor);
+    // Moves the rectangle by world units.
+    void PanBy(double worldDx, double worldDy);
+    void ShowWorldRect(const CRect& rect);
+    // The rectangle moved inside the 2000 x 2000 world, each side first brought within
+    // kMinWorldExtent..2000 units around its centre.
+    static CRect WithinWorld(const CRect& rect);
+    static constexpr int kMinWorldExtent = 20;
     // The overview rectangle's x and y as of the last release in the overview map.
     const CPoint& OverviewOrigin() const { return m_overviewOrigin; }
     void SetOverviewOrigin(const CPoint& origin) { m_overviewOrigin = origin; }

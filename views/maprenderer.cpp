@@ -8,6 +8,7 @@
 #include "shell/settings.h"
 #include "views/lineraster.h"
 #include "views/maplabelcache.h"
+#include "views/maplabelplacer.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
@@ -26,6 +27,22 @@ struct CMapRenderer::CTextMetrics {
     QFontMetricsF word;
 };
 
+// The label fonts of a decluttered picture, sized in device pixels for its mapping.
+struct CMapRenderer::CLabelFonts {
+    QTransform mapping; // map units to device pixels
+    QFont site;
+    QFont link;
+    QFont word;
+    double siteHeight = 0; // line heights (ascent and descent)
+    double linkHeight = 0;
+    double wordHeight = 0;
+    double siteNarrowest = 0; // the narrowest printable ASCII character's advance
+    double linkNarrowest = 0;
+    double wordNarrowest = 0;
+    double step = 0;   // signed like the site font's stored height
+    double indent = 0; // of category lines
+};
+
 // The line and outline pens as drawn under the painter's mapping.
 struct CMapRenderer::CPens {
     QPen link;
@@ -33,6 +50,7 @@ struct CMapRenderer::CPens {
     QPen outline;
     QPen category;
     QPen siteLine;
+    QPen wordOutline; // the words pen at full opacity, for the dots' outlines
 };
 
 namespace {
@@ -43,6 +61,13 @@ constexpr int kLinkDiameter = 15;
 constexpr int kWordDiameter = 10;
 constexpr int kLabelGap = 2;
 constexpr int kCategoryIndent = 5;
+// Where a word's label starts, from the word's top-left corner.
+constexpr int kWordLabelX = 12;
+constexpr int kWordLabelY = 5;
+// The opacity of "Soft Lines": dense bundles add up to shades.
+constexpr int kSoftLineAlpha = 64;
+// The opacity of the ground behind a decluttered label.
+constexpr int kLabelPlateAlpha = 200;
 constexpr int kOverviewSiteSquare = 4;
 constexpr int kOverviewSmallSquare = 2;
 constexpr int kHandleSize = 10;
@@ -78,6 +103,61 @@ std::unordered_map<std::string_view, std::uint32_t> VisitedSitesByUrl(const CMap
         sites[site.texts->url] = slot;
     });
     return sites;
+}
+
+// The lines of a site's or link node's label, in order: visit(slot, text, clean, category).
+template <class Visit>
+void ForEachSiteLabelLine(const CMapScene& scene, std::int32_t flags,
+                          const CMapScene::CTexts& texts, const Visit& visit) {
+    std::size_t slot = 0;
+    if (flags & kViewUrl)
+        visit(slot++, texts.url, true, false);
+    if (flags & kViewTitle)
+        visit(slot++, texts.title, true, false);
+    if (flags & kViewDate)
+        visit(slot++, CSite::TimeTextOf(texts.time), false, false);
+    if ((flags & kViewAnnotation) && texts.annotation != "<NONE>")
+        visit(slot++, texts.annotation, true, false);
+    if (flags & kViewCategories) {
+        for (std::int32_t category : texts.categories) {
+            if (const std::string* name = scene.CategoryName(category))
+                visit(slot++, *name, false, true);
+        }
+    }
+}
+
+// The store's node a scene node names (its label lines are kept under it).
+const void* NodeId(const CMapScene& scene, const CMapScene::CNodeRef& node) {
+    if (node.kind == CMapScene::CNodeRef::kWord)
+        return scene.Word(node.slot).id;
+    const CMapScene::CSiteNode& site = scene.Site(node.slot);
+    return node.kind == CMapScene::CNodeRef::kSite ? static_cast<const void*>(site.id)
+                                                   : (*site.links)[node.link].id;
+}
+
+// The advance of the font's narrowest printable ASCII character.
+double NarrowestAdvance(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    double narrowest = metrics.horizontalAdvance(QLatin1Char(' '));
+    for (char c = '!'; c <= '~'; ++c)
+        narrowest = std::min(narrowest, metrics.horizontalAdvance(QLatin1Char(c)));
+    return std::max(0.0, narrowest);
+}
+
+// How many characters of a stored UTF-8 text a label shows at least: its printable ASCII
+// bytes and the first bytes of other characters (control characters are never shown).
+std::size_t ShownLength(const std::string& text) {
+    std::size_t count = 0;
+    for (unsigned char byte : text)
+        count += (byte >= 0x20 && byte < 0x7F) || byte >= 0xC0 ? 1 : 0;
+    return count;
+}
+
+// A copy of `font` `pixels` high.
+QFont SizedFont(const QFont& font, int pixels) {
+    QFont sized = font;
+    sized.setPixelSize(std::max(1, pixels));
+    return sized;
 }
 
 } // namespace
@@ -181,14 +261,28 @@ void CMapRenderer::BeginDrawing(QPainter& painter, const QRectF& exposedWorld) {
         std::make_unique<const CTextMetrics>(CTextMetrics{QFontMetricsF(m_objects.wordFont.font)});
     const QTransform mapping = painter.combinedTransform();
     auto fitted = [&](const QPen& pen) { return CDrawingObjects::PenForMapping(pen, mapping); };
-    m_pens = std::make_unique<const CPens>(
-        CPens{fitted(m_objects.linkPen), fitted(m_objects.wordsPen), fitted(m_objects.outlinePen),
-              fitted(m_objects.categoryPen), fitted(m_objects.siteLinePen)});
+    const bool soft = (m_viewFlags & kViewSoftLines) != 0;
+    auto line = [&](const QPen& pen) {
+        QPen fit = fitted(pen);
+        if (soft) {
+            QColor color = fit.color();
+            color.setAlpha(kSoftLineAlpha);
+            fit.setColor(color);
+        }
+        return fit;
+    };
+    m_pens = std::make_unique<const CPens>(CPens{
+        line(m_objects.linkPen), line(m_objects.wordsPen), fitted(m_objects.outlinePen),
+        line(m_objects.categoryPen), line(m_objects.siteLinePen), fitted(m_objects.wordsPen)});
     if (!m_labels) {
         m_ownLabels = std::make_unique<CMapLabelCache>();
         m_labels = m_ownLabels.get();
     }
-    m_labels->UseFonts(m_objects.urlFont.font, m_objects.linkFont.font, m_objects.wordFont.font);
+    if (Decluttered())
+        PrepareLabelFonts(mapping);
+    else
+        m_labels->UseFonts(m_objects.urlFont.font, m_objects.linkFont.font,
+                           m_objects.wordFont.font);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -212,6 +306,7 @@ void CMapRenderer::EndDrawing(QPainter& painter) {
     painter.restore();
     m_metrics.reset();
     m_pens.reset();
+    m_labelFonts.reset();
     if (m_store)
         WriteSizesToStore();
 }
@@ -265,6 +360,8 @@ void CMapRenderer::DrawMap(QPainter& painter, const QRectF& exposedWorld) {
             DrawCategoryLines(painter);
     }
     DrawVisitedSites(painter);
+    if (Decluttered() && !Cancelled())
+        DrawPlacedLabels(painter, QRectF(painter.viewport()));
     EndDrawing(painter);
 }
 
@@ -281,7 +378,9 @@ void CMapRenderer::PaintMap(QPainter& painter, const CRect& world, const QSize& 
     painter.setClipRect(exposedWorld);
     if (nodes) {
         BeginDrawing(painter, exposedWorld);
+        m_directLabels = true;
         DrawNodes(painter, *nodes);
+        DrawDirectLabels(painter);
         EndDrawing(painter);
     } else {
         m_rasterClip = exposedWorld; // the painter's only clip: lines may go to the image
@@ -302,7 +401,9 @@ void CMapRenderer::PaintAddedSite(QPainter& painter, const CRect& world, const Q
         MapTransform(world, size).inverted().mapRect(QRectF(QPoint(0, 0), size));
     painter.setClipRect(exposedWorld);
     BeginDrawing(painter, exposedWorld);
+    m_directLabels = true;
     DrawAddedSite(painter, siteSlot, wordSlots);
+    DrawDirectLabels(painter);
     EndDrawing(painter);
     painter.restore();
 }
@@ -506,7 +607,9 @@ void CMapRenderer::DrawSiteNode(QPainter& painter, const CNodeRef& ref, const vo
                                 std::int32_t width, std::int32_t height, bool selected,
                                 bool visited) {
     const int d = visited ? kSiteDiameter : kLinkDiameter;
-    if (!IsExposed(x, y0, width, height, d))
+    // Decluttered labels are drawn apart from their dots.
+    const bool labelHere = !Decluttered();
+    if (!IsExposed(x, y0, labelHere ? width : 0, labelHere ? height : 0, d))
         return;
     const CMapFont& font = visited ? m_objects.urlFont : m_objects.linkFont;
 
@@ -518,34 +621,27 @@ void CMapRenderer::DrawSiteNode(QPainter& painter, const CNodeRef& ref, const vo
     // The pen runs along the inside of the d x d square, as the dot always has.
     painter.drawEllipse(QRectF(x + 0.5, y0 + 0.5, d - 1, d - 1));
 
+    if (!labelHere) {
+        if (m_directLabels)
+            m_direct.push_back(ref);
+        return;
+    }
     painter.setPen(font.color);
     const int tx = x + d + kLabelGap;
     // Every label steps by the site font's height, whichever font draws its lines.
     const std::int32_t step = m_objects.urlFont.height;
     int y = y0;
     int widest = 0;
-    std::size_t slot = 0;
-    auto drawLine = [&](const std::string& text, bool clean, int indent) {
-        const CMapLabelCache::CLine& line = m_labels->Line(id, slot++, text, clean, font.font);
-        for (const QGlyphRun& run : line.glyphs)
-            painter.drawGlyphRun(QPointF(tx + indent, y), run);
-        widest = std::max(widest, indent + line.extent);
-        y -= step;
-    };
-    if (m_viewFlags & kViewUrl)
-        drawLine(texts.url, true, 0);
-    if (m_viewFlags & kViewTitle)
-        drawLine(texts.title, true, 0);
-    if (m_viewFlags & kViewDate)
-        drawLine(CSite::TimeTextOf(texts.time), false, 0);
-    if ((m_viewFlags & kViewAnnotation) && texts.annotation != "<NONE>")
-        drawLine(texts.annotation, true, 0);
-    if (m_viewFlags & kViewCategories) {
-        for (std::int32_t category : texts.categories) {
-            if (const std::string* name = m_scene->CategoryName(category))
-                drawLine(*name, false, kCategoryIndent);
-        }
-    }
+    ForEachSiteLabelLine(*m_scene, m_viewFlags, texts,
+                         [&](std::size_t slot, const std::string& text, bool clean, bool category) {
+                             const int indent = category ? kCategoryIndent : 0;
+                             const CMapLabelCache::CLine& line =
+                                 m_labels->Line(id, slot, text, clean, font.font);
+                             for (const QGlyphRun& run : line.glyphs)
+                                 painter.drawGlyphRun(QPointF(tx + indent, y), run);
+                             widest = std::max(widest, indent + line.extent);
+                             y -= step;
+                         });
     y -= step;
     Measured(ref, id, width, height, d + kLabelGap + widest, y - y0);
 }
@@ -553,19 +649,227 @@ void CMapRenderer::DrawSiteNode(QPainter& painter, const CNodeRef& ref, const vo
 void CMapRenderer::DrawWordNode(QPainter& painter, std::uint32_t slot) {
     const CMapScene::CWordNode& word = m_scene->Word(slot);
     const CNodeRef ref{CNodeRef::kWord, slot, 0};
-    if (IsExcluded(ref) || !IsExposed(word.x, word.y, word.width, word.height, kWordDiameter))
+    const bool labelHere = !Decluttered();
+    if (IsExcluded(ref) || !IsExposed(word.x, word.y, labelHere ? word.width : 0,
+                                      labelHere ? word.height : 0, kWordDiameter))
         return;
-    UseLinePen(painter, m_pens->words);
+    painter.setPen(m_pens->wordOutline);
     painter.setBrush(word.selected ? m_objects.inverseWordsBrush : m_objects.wordsBrush);
     painter.drawEllipse(QRectF(word.x + 0.5, word.y + 0.5, kWordDiameter - 1, kWordDiameter - 1));
+    if (!labelHere) {
+        if (m_directLabels)
+            m_direct.push_back(ref);
+        return;
+    }
 
     const CMapLabelCache::CLine& line =
         m_labels->Line(word.id, 0, *word.text, false, m_objects.wordFont.font);
     painter.setPen(m_objects.wordFont.color);
     for (const QGlyphRun& run : line.glyphs)
-        painter.drawGlyphRun(QPointF(word.x + 12, word.y + 5), run);
+        painter.drawGlyphRun(QPointF(word.x + kWordLabelX, word.y + kWordLabelY), run);
     Measured(ref, word.id, word.width, word.height, kWordDiameter + line.extent + 2,
              std::max(static_cast<int>(std::ceil(m_metrics->word.height())), kWordDiameter));
+}
+
+// ---- decluttered labels ----------------------------------------------------------------------
+
+bool CMapRenderer::Decluttered() const {
+    return (m_viewFlags & kViewDeclutter) != 0;
+}
+
+void CMapRenderer::SetLabelScale(double scale) {
+    m_labelScale = scale > 0 && std::isfinite(scale) ? scale : 1.0;
+}
+
+void CMapRenderer::PrepareLabelFonts(const QTransform& mapping) {
+    // Screen pixels per map unit, the two axes taken together. Shrunk, a label keeps its font's
+    // size; enlarged, it grows with the square root of the zoom, slower than the distances
+    // between nodes, so more labels fit the further one zooms in.
+    const double across = std::hypot(mapping.m11(), mapping.m12());
+    const double down = std::hypot(mapping.m21(), mapping.m22());
+    const double zoom = std::sqrt(across * down) / m_labelScale;
+    const double factor = m_labelScale * std::sqrt(std::max(1.0, zoom));
+    auto pixels = [&](std::int32_t height) {
+        return std::max(1, static_cast<int>(std::lround(std::abs(height) * factor)));
+    };
+    auto fonts = std::make_unique<CLabelFonts>();
+    fonts->mapping = mapping;
+    fonts->site = SizedFont(m_objects.urlFont.font, pixels(m_objects.urlFont.height));
+    fonts->link = SizedFont(m_objects.linkFont.font, pixels(m_objects.linkFont.height));
+    fonts->word = SizedFont(m_objects.wordFont.font, pixels(m_objects.wordFont.height));
+    fonts->siteHeight = QFontMetricsF(fonts->site).height();
+    fonts->linkHeight = QFontMetricsF(fonts->link).height();
+    fonts->wordHeight = QFontMetricsF(fonts->word).height();
+    fonts->siteNarrowest = NarrowestAdvance(fonts->site);
+    fonts->linkNarrowest = NarrowestAdvance(fonts->link);
+    fonts->wordNarrowest = NarrowestAdvance(fonts->word);
+    const int step = pixels(m_objects.urlFont.height);
+    fonts->step = m_objects.urlFont.height < 0 ? -step : step;
+    fonts->indent = std::round(kCategoryIndent * factor);
+    if (!m_labels) {
+        m_ownLabels = std::make_unique<CMapLabelCache>();
+        m_labels = m_ownLabels.get();
+    }
+    m_labels->UseFonts(fonts->site, fonts->link, fonts->word);
+    m_labelFonts = std::move(fonts);
+}
+
+// Calls visit(slot, text, clean, topLeft, font, lineHeight) for each line of the node's label,
+// the top-left corner in device pixels; the texts are not laid out here.
+template <class Visit>
+void CMapRenderer::VisitLabelLines(const CNodeRef& node, const Visit& visit) {
+    const CLabelFonts& fonts = *m_labelFonts;
+    const CMapScene& scene = *m_scene;
+    if (node.kind == CNodeRef::kWord) {
+        const CMapScene::CWordNode& word = scene.Word(node.slot);
+        const QPointF anchor =
+            fonts.mapping.map(QPointF(word.x + kWordLabelX, word.y + kWordLabelY));
+        visit(0, *word.text, false, anchor, fonts.word, fonts.wordHeight);
+        return;
+    }
+    const CMapScene::CSiteNode& site = scene.Site(node.slot);
+    const bool visited = node.kind == CNodeRef::kSite;
+    const CMapScene::CLink* link = visited ? nullptr : &(*site.links)[node.link];
+    const std::int32_t x = visited ? site.x : link->x;
+    const std::int32_t y = visited ? site.y : link->y;
+    const int d = visited ? kSiteDiameter : kLinkDiameter;
+    const QFont& font = visited ? fonts.site : fonts.link;
+    const double height = visited ? fonts.siteHeight : fonts.linkHeight;
+    const QPointF anchor = fonts.mapping.map(QPointF(x + d + kLabelGap, y));
+    ForEachSiteLabelLine(scene, m_viewFlags, visited ? *site.texts : *link->texts,
+                         [&](std::size_t slot, const std::string& text, bool clean, bool category) {
+                             const QPointF topLeft(anchor.x() + (category ? fonts.indent : 0.0),
+                                                   anchor.y() -
+                                                       static_cast<double>(slot) * fonts.step);
+                             visit(slot, text, clean, topLeft, font, height);
+                         });
+}
+
+bool CMapRenderer::LeastBoxFree(const CNodeRef& node, const CMapLabelPlacer& placer) {
+    // The label's lines as narrow as their characters could be: where most labels that do not
+    // fit collide, found before anything is laid out.
+    QRectF least;
+    VisitLabelLines(node, [&](std::size_t, const std::string& text, bool, const QPointF& topLeft,
+                              const QFont& font, double height) {
+        if (text.empty())
+            return;
+        const double narrowest = &font == &m_labelFonts->word   ? m_labelFonts->wordNarrowest
+                                 : &font == &m_labelFonts->link ? m_labelFonts->linkNarrowest
+                                                                : m_labelFonts->siteNarrowest;
+        const double width = std::max(1.0, narrowest * static_cast<double>(ShownLength(text)));
+        least = least.united(QRectF(topLeft, QSizeF(width, height)));
+    });
+    return !least.isNull() && placer.IsFree(least);
+}
+
+QRectF CMapRenderer::LabelBox(const CNodeRef& node) {
+    const void* id = NodeId(*m_scene, node);
+    QRectF box;
+    VisitLabelLines(node, [&](std::size_t slot, const std::string& text, bool clean,
+                              const QPointF& topLeft, const QFont& font, double height) {
+        const CMapLabelCache::CLine& line = m_labels->Line(id, slot, text, clean, font);
+        if (line.extent > 0)
+            box = box.united(QRectF(topLeft, QSizeF(line.extent, height)));
+    });
+    return box;
+}
+
+CLabelPlacement CMapRenderer::Place(const QRectF& picture) {
+    const QTransform& mapping = m_labelFonts->mapping;
+    CMapLabelPlacer placer(picture);
+    CLabelPlacement placed;
+    const CMapScene& scene = *m_scene;
+    for (const CNodeRef& node : CMapLabelPlacer::LabelOrder(scene, m_viewFlags, m_excluded)) {
+        if (Cancelled())
+            break;
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        if (node.kind == CNodeRef::kWord) {
+            x = scene.Word(node.slot).x;
+            y = scene.Word(node.slot).y;
+        } else {
+            const CMapScene::CSiteNode& site = scene.Site(node.slot);
+            x = node.kind == CNodeRef::kSite ? site.x : (*site.links)[node.link].x;
+            y = node.kind == CNodeRef::kSite ? site.y : (*site.links)[node.link].y;
+        }
+        // Only the labels of nodes in the picture: a label cut at its start could not be read.
+        if (!picture.contains(mapping.map(QPointF(x, y))) || !LeastBoxFree(node, placer))
+            continue;
+        const QRectF box = LabelBox(node);
+        if (box.intersects(picture) && placer.TryPlace(box))
+            placed.push_back(CPlacedLabel{node, box});
+    }
+    return placed;
+}
+
+std::shared_ptr<const CLabelPlacement> CMapRenderer::PlacementFor(const QTransform& mapping,
+                                                                  const QRectF& picture) {
+    auto place = [&] {
+        if (!m_labelFonts || m_labelFonts->mapping != mapping)
+            PrepareLabelFonts(mapping);
+        return std::make_shared<const CLabelPlacement>(Place(picture));
+    };
+    if (!m_placementSlot)
+        return place();
+    std::lock_guard lock(m_placementSlot->mutex);
+    if (!m_placementSlot->placement)
+        m_placementSlot->placement = place();
+    return m_placementSlot->placement;
+}
+
+std::shared_ptr<const CLabelPlacement> CMapRenderer::PlaceLabels(const CRect& world,
+                                                                 const QSize& size) {
+    m_labelFonts.reset();
+    std::shared_ptr<const CLabelPlacement> placement =
+        PlacementFor(MapTransform(world, size), QRectF(QPointF(0, 0), QSizeF(size)));
+    m_labelFonts.reset();
+    return placement;
+}
+
+void CMapRenderer::DrawLabel(QPainter& painter, const CNodeRef& node) {
+    const void* id = NodeId(*m_scene, node);
+    const QColor& color = node.kind == CNodeRef::kSite   ? m_objects.urlFont.color
+                          : node.kind == CNodeRef::kLink ? m_objects.linkFont.color
+                                                         : m_objects.wordFont.color;
+    painter.setPen(color);
+    VisitLabelLines(node, [&](std::size_t slot, const std::string& text, bool clean,
+                              const QPointF& topLeft, const QFont& font, double) {
+        const CMapLabelCache::CLine& line = m_labels->Line(id, slot, text, clean, font);
+        for (const QGlyphRun& run : line.glyphs)
+            painter.drawGlyphRun(topLeft, run);
+    });
+}
+
+void CMapRenderer::DrawPlacedLabels(QPainter& painter, const QRectF& picture) {
+    m_placement = PlacementFor(m_labelFonts->mapping, picture);
+    if (Cancelled())
+        return;
+    const QRectF exposed = m_labelFonts->mapping.mapRect(m_exposed);
+    painter.save();
+    painter.resetTransform(); // labels stand upright in device pixels
+    // Each label on a plate of the ground, so that it reads over the lines beneath it; the
+    // boxes do not overlap, so no plate covers another label.
+    QColor plate = m_objects.backgroundBrush.color();
+    plate.setAlpha(kLabelPlateAlpha);
+    for (const CPlacedLabel& label : *m_placement) {
+        if (!label.box.intersects(exposed))
+            continue;
+        painter.fillRect(label.box, plate);
+        DrawLabel(painter, label.node);
+    }
+    painter.restore();
+}
+
+void CMapRenderer::DrawDirectLabels(QPainter& painter) {
+    m_directLabels = false;
+    if (m_direct.empty())
+        return;
+    painter.save();
+    painter.resetTransform();
+    for (const CNodeRef& node : m_direct)
+        DrawLabel(painter, node);
+    painter.restore();
+    m_direct.clear();
 }
 
 // ---- overview ---------------------------------------------------------------------------------

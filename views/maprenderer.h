@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -19,6 +20,7 @@ class CCategoryTree;
 class CDrawingObjects;
 class CLineRaster;
 class CMapLabelCache;
+class CMapLabelPlacer;
 class CSiteDatabase;
 class CWordEntry;
 class QImage;
@@ -33,6 +35,20 @@ struct CMeasuredSize {
     std::int32_t height = 0;
 };
 
+// A label of a decluttered picture: its node and the box its lines fill, in device pixels.
+struct CPlacedLabel {
+    CMapScene::CNodeRef node;
+    QRectF box;
+};
+// The labels a decluttered picture draws, decided once for the whole picture.
+using CLabelPlacement = std::vector<CPlacedLabel>;
+// Shared by the bands of one picture: the first band to reach its labels places them for the
+// whole picture, the others wait for that placement and draw the same labels.
+struct CLabelPlacementSlot {
+    std::mutex mutex;
+    std::shared_ptr<const CLabelPlacement> placement; // guarded by mutex
+};
+
 // Draws the linkage map and the overview map on any QPainter: the map widgets' pictures,
 // images, printer pages and the exported PNG all go through this one class.
 //
@@ -41,6 +57,13 @@ struct CMeasuredSize {
 // (MeasuredSizes) for the window's thread to write into the store. Built over the store itself
 // (window's thread only), the renderer copies a scene from it and writes the sizes back after
 // each paint. The drawing objects must outlive the renderer.
+//
+// With "Declutter Labels" (kViewDeclutter) labels are drawn last, over everything (each on a
+// translucent plate of the ground), upright in device pixels: never smaller than their font
+// (however far the map is shrunk), growing with the square root of the zoom once the map is
+// enlarged, so that a label that does not fit finds room further in. Which labels are drawn is
+// decided for the whole picture (CMapLabelPlacer): no two overlap. With "Soft Lines"
+// (kViewSoftLines) connecting lines are translucent.
 class CMapRenderer {
 public:
     CMapRenderer(std::shared_ptr<const CMapScene> scene, const CDrawingObjects& objects,
@@ -64,6 +87,12 @@ public:
     // stops early when it answers true.
     void SetProgress(std::function<bool()> progress) { m_progress = std::move(progress); }
     bool WasCancelled() const;
+    // Decluttered labels of the picture come from `slot` (not owned; outlives the paints): the
+    // first paint that needs them places them. Without a slot each paint places its own.
+    void SetPlacementSlot(CLabelPlacementSlot* slot) { m_placementSlot = slot; }
+    // Device pixels per screen pixel (a printer's resolution over the screen's): decluttered
+    // labels keep their size on paper. 1 unless set.
+    void SetLabelScale(double scale);
 
     // The mapping of the world rectangle (x0, y0)-(x1, y1) onto a device area of `size` pixels
     // with its top-left at (0, 0): x and y scaled independently. A zero extent counts as 1.
@@ -75,7 +104,8 @@ public:
 
     // Draws the five layers (words, link nodes, lines into visited sites, category lines,
     // visited sites) on a painter already mapped to world units. Only nodes and lines that
-    // touch `exposedWorld` (world units) are drawn. Nothing is filled behind them.
+    // touch `exposedWorld` (world units) are drawn. Nothing is filled behind them. Decluttered
+    // labels are placed over the painter's viewport (the whole picture).
     void DrawMap(QPainter& painter, const QRectF& exposedWorld);
     // Sets the mapping for a device area of `size`, fills `exposedDevice` with the background
     // colour when `fillBackground`, and draws the part of the map inside it. With `nodes`,
@@ -90,6 +120,12 @@ public:
                         std::uint32_t siteSlot, const std::vector<std::uint32_t>& wordSlots);
     // The whole world rectangle drawn into a new image of `size` pixels on the background.
     QImage RenderImage(const CRect& world, const QSize& size);
+
+    // The labels a decluttered picture of the world rectangle on `size` pixels draws, with their
+    // boxes (as PaintMap places them).
+    std::shared_ptr<const CLabelPlacement> PlaceLabels(const CRect& world, const QSize& size);
+    // The labels the last decluttered paint of the whole map drew; null before one.
+    const std::shared_ptr<const CLabelPlacement>& LastPlacement() const { return m_placement; }
 
     // The overview map on a client area of `client` pixels: background, a 4 x 4 square per
     // visible visited site, 2 x 2 squares for link nodes and shared words (by the view flags),
@@ -115,6 +151,7 @@ public:
 private:
     struct CTextMetrics;
     struct CPens;
+    struct CLabelFonts;
     using CNodeRef = CMapScene::CNodeRef;
 
     void DrawWordLayer(QPainter& painter);
@@ -139,6 +176,19 @@ private:
                   std::int32_t oldHeight, std::int32_t width, std::int32_t height);
     void DrawLine(QPainter& painter, const CPoint& from, const CPoint& to);
     void UseLinePen(QPainter& painter, const QPen& pen);
+    // Decluttered labels, in device pixels under `m_labelFonts->mapping`.
+    bool Decluttered() const;
+    void PrepareLabelFonts(const QTransform& mapping);
+    CLabelPlacement Place(const QRectF& picture);
+    std::shared_ptr<const CLabelPlacement> PlacementFor(const QTransform& mapping,
+                                                        const QRectF& picture);
+    template <class Visit> void VisitLabelLines(const CNodeRef& node, const Visit& visit);
+    bool LeastBoxFree(const CNodeRef& node, const CMapLabelPlacer& placer);
+    QRectF LabelBox(const CNodeRef& node);
+    void DrawLabel(QPainter& painter, const CNodeRef& node);
+    void DrawPlacedLabels(QPainter& painter, const QRectF& picture);
+    void DrawDirectLabels(QPainter& painter);
+
     bool IsExposed(int x, int y, int width, int height, int diameter) const;
     bool IsExcluded(const CNodeRef& ref) const;
     bool LinesDrawn() const;
@@ -160,6 +210,13 @@ private:
     std::unique_ptr<CMapLabelCache> m_ownLabels;
     std::unique_ptr<const CPens> m_pens;
     std::vector<CMeasuredSize> m_measured;
+    double m_labelScale = 1.0;
+    std::unique_ptr<const CLabelFonts> m_labelFonts;
+    CLabelPlacementSlot* m_placementSlot = nullptr;
+    std::shared_ptr<const CLabelPlacement> m_placement;
+    // Nodes drawn one by one over a picture get their labels at once, without a placement.
+    bool m_directLabels = false;
+    std::vector<CNodeRef> m_direct;
     // Lines go straight into the image (same pixels, less work) while the painter draws a
     // whole map on an image clipped to m_rasterClip only.
     std::optional<QRectF> m_rasterClip;

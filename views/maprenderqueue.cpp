@@ -6,6 +6,9 @@
 
 #include <QPainter>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace {
@@ -17,11 +20,12 @@ QRect BandRect(const QSize& size, int band, int bands) {
     return QRect(0, top, size.width(), bottom - top);
 }
 
-// Draws one band of the request into `target` (the whole picture's image). Returns false when
-// the paint was stopped by `cancel`.
+// Draws one band of the request into `target` (the whole picture's image); decluttered labels
+// come from `placement`, shared by the picture's bands. Returns false when the paint was stopped
+// by `cancel`.
 bool RenderBand(const CMapRenderRequest& request, QImage& target, int band, int bands,
-                CMapLabelCache& labels, const std::atomic<bool>* cancel,
-                std::vector<CMeasuredSize>& sizes) {
+                CMapLabelCache& labels, CLabelPlacementSlot& placement,
+                const std::atomic<bool>* cancel, std::vector<CMeasuredSize>& sizes) {
     const QRect rows = BandRect(request.size, band, bands);
     if (rows.isEmpty() || !request.display)
         return true;
@@ -33,6 +37,7 @@ bool RenderBand(const CMapRenderRequest& request, QImage& target, int band, int 
     renderer.SetTracking(request.tracking);
     renderer.SetExcluded(request.excluded);
     renderer.SetCancel(cancel);
+    renderer.SetPlacementSlot(&placement);
     if (request.kind == CMapRenderRequest::kMap) {
         renderer.PaintMap(painter, request.world, request.size, rows, true);
     } else {
@@ -114,6 +119,7 @@ struct CMapRenderQueue::CJob {
     std::atomic<int> bandsLeft{0};
     std::vector<std::vector<CMeasuredSize>> sizes; // one list per band
     std::vector<char> finished;                    // per band: drawn whole
+    CLabelPlacementSlot placement;                 // decluttered labels, placed once
 };
 
 struct CMapRenderQueue::CWorker {
@@ -188,6 +194,9 @@ void CMapRenderQueue::StartWaiting() {
 }
 
 void CMapRenderQueue::WorkerLoop(CWorker* worker) {
+    // Pictures are drawn behind the window: when the cores are short, the window's thread goes
+    // first. A refusal only leaves the worker at the usual priority.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     const int bands = static_cast<int>(m_workers.size());
     for (;;) {
         CJob* job = nullptr;
@@ -206,9 +215,10 @@ void CMapRenderQueue::WorkerLoop(CWorker* worker) {
         QImage view(job->bits, request.size.width(), request.size.height(),
                     job->image.bytesPerLine(), QImage::Format_RGB32);
         const auto band = static_cast<std::size_t>(worker->index);
-        const bool whole = job->cancel ? false
-                                       : RenderBand(request, view, worker->index, bands,
-                                                    worker->labels, &job->cancel, job->sizes[band]);
+        const bool whole = job->cancel
+                               ? false
+                               : RenderBand(request, view, worker->index, bands, worker->labels,
+                                            job->placement, &job->cancel, job->sizes[band]);
         job->finished[band] = whole ? 1 : 0;
         if (job->bandsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1) {
             // Handed over through the mutex, so that the window's thread sees every band's
@@ -269,10 +279,11 @@ CMapPicture CMapRenderQueue::RenderNow(const CMapRenderRequest& request, int ban
         return picture;
     picture.image = QImage(request.size, QImage::Format_RGB32);
     CMapLabelCache labels;
+    CLabelPlacementSlot placement;
     const int count = std::max(1, bands);
     for (int band = 0; band < count; ++band) {
         std::vector<CMeasuredSize> sizes;
-        RenderBand(request, picture.image, band, count, labels, nullptr, sizes);
+        RenderBand(request, picture.image, band, count, labels, placement, nullptr, sizes);
         MergeSizes(picture.sizes, sizes);
     }
     picture.complete = IsComplete(request, count, picture.sizes);

@@ -112,6 +112,18 @@ void CMetaView::CenterOn(int worldX, int worldY) {
     update();
 }
 
+void CMetaView::FollowWorldRect(const CRect& world) {
+    auto toPixels = [](int units, int clientSize) {
+        return static_cast<int>(std::lround(units * static_cast<double>(clientSize) / kWorldSize));
+    };
+    const int left = toPixels(world.left, m_client.width());
+    const int top = toPixels(world.top, m_client.height());
+    const int right = toPixels(world.right, m_client.width());
+    const int bottom = toPixels(world.bottom, m_client.height());
+    m_viewRect = QRect(left, top, std::max(1, right - left), std::max(1, bottom - top));
+    update();
+}
+
 void CMetaView::OnUpdate() {
     m_objects.Rebuild(m_frame.Settings());
     m_display = std::make_shared<const CSettings>(m_frame.Settings());

@@ -40,6 +40,10 @@ public:
     // rectangle and repaints the overview; the caller repaints the linkage map.
     void CenterOn(int worldX, int worldY);
 
+    // Sets the overview rectangle to stand for the world rectangle (world units, as the linkage
+    // map was moved about) and repaints the overview; the world rectangle is left as it is.
+    void FollowWorldRect(const CRect& world);
+
     // The overview rectangle in client pixels.
     QRect ViewRect() const { return m_viewRect; }
     int DragMode() const { return m_dragMode; }

@@ -205,7 +205,44 @@ TEST_F(DisplaySettingsTest, CommandsGoIntoTheMenuInTheirOrder) {
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(texts.join(QLatin1Char('|')).toStdString(),
               "&Map Background Color|Map &Outline Color|Map Link &Color|Map &Words Color|"
-              "Map Category Color|-|Site Font|&Link Font|Words &Font");
+              "Map Category Color|Light Colours|Classic Colours|-|Site Font|&Link Font|"
+              "Words &Font");
+}
+
+// Each palette command sets the five colours and the three font colours in one step and
+// writes them as the colour and font commands do; the fonts themselves stay as chosen.
+TEST_F(DisplaySettingsTest, PaletteCommandsSetAndWriteEveryColourAndKeepTheFonts) {
+    m_settings.urlFont.size = -20;
+    m_settings.linkFont.face = "DejaVu Serif";
+    const CSettings defaults;
+    struct CPaletteCase {
+        EMapPalette which;
+        std::uint32_t background;
+        std::uint32_t siteText;
+    };
+    const CPaletteCase cases[] = {
+        {kLightPalette, 0xFFFFFF, 0x6E2D19},
+        {kClassicPalette, defaults.backgroundColor, defaults.urlFont.color}};
+    int refreshes = 0;
+    for (const CPaletteCase& c : cases) {
+        m_display->PaletteAction(c.which)->trigger();
+        EXPECT_EQ(m_refreshes, ++refreshes);
+        EXPECT_EQ(m_settings.backgroundColor, c.background);
+        EXPECT_EQ(m_settings.urlFont.color, c.siteText);
+        EXPECT_EQ(m_display->DrawingObjects().backgroundBrush.color(), ColorFromRef(c.background));
+        for (const CColorCase& color : kColorCases)
+            EXPECT_EQ(Saved(color.key).toUInt(), m_settings.*color.field) << color.key;
+        EXPECT_EQ(Saved("URL Font Color").toUInt(), c.siteText);
+        EXPECT_EQ(Saved("Link Font Color").toUInt(), m_settings.linkFont.color);
+        EXPECT_EQ(Saved("Word Font Color").toUInt(), m_settings.wordFont.color);
+        EXPECT_EQ(Saved("URL Font Size").toInt(), -20);
+        EXPECT_EQ(Saved("Link Font Face").toString(), QStringLiteral("DejaVu Serif"));
+    }
+    // Classic is the program's first look.
+    for (const CColorCase& color : kColorCases)
+        EXPECT_EQ(m_settings.*color.field, defaults.*color.field) << color.key;
+    EXPECT_EQ(m_settings.linkFont.color, defaults.linkFont.color);
+    EXPECT_EQ(m_settings.wordFont.color, defaults.wordFont.color);
 }
 
 TEST(FontColorDlg, PointSizesAndHeightsRoundTrip) {

@@ -11,8 +11,10 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +90,34 @@ TEST_F(MainFrameTest, MainFrame_TogglingViewUrlsTwiceWritesUrlViewZero) {
     EXPECT_EQ(SettingInFile("CATS View").toInt(), 0x80);
     EXPECT_EQ(SettingInFile("Active Mode").toInt(), 0);
     EXPECT_EQ(SettingInFile("Home").toString().toStdString(), m_home.Path());
+}
+
+// The map options are off at first, sit in the View menu (Declutter Labels on the toolbar too)
+// and are written at close like the other view values.
+TEST_F(MainFrameTest, MainFrame_MapOptionsAreViewFlagsOfTheViewMenuWrittenAtClose) {
+    CMainFrame& frame = Frame();
+    struct COption {
+        std::int32_t bit;
+        const char* text;
+        bool onToolBar;
+        const char* key;
+    };
+    const COption options[] = {{kViewDeclutter, "Declutter Labels", true, "DECLUTTER View"},
+                               {kViewSoftLines, "Soft Lines", false, "SOFT LINES View"}};
+    for (const COption& option : options) {
+        QAction* action = frame.ViewFlagAction(option.bit);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text().toStdString(), option.text);
+        EXPECT_TRUE(frame.ViewMenu()->actions().contains(action));
+        EXPECT_EQ(frame.ToolBar()->actions().contains(action), option.onToolBar);
+        EXPECT_FALSE(action->isChecked());
+        action->trigger();
+        EXPECT_TRUE(action->isChecked());
+    }
+    EXPECT_EQ(frame.Settings().viewFlags, 0xF2 | kViewDeclutter | kViewSoftLines);
+    CloseFrame();
+    for (const COption& option : options)
+        EXPECT_EQ(SettingInFile(option.key).toInt(), option.bit) << option.key;
 }
 
 TEST_F(MainFrameTest, MainFrame_SortCommandsCheckOneItemAndAreWrittenAtClose) {

@@ -82,7 +82,7 @@ TEST_F(SettingsTest, Settings_DefaultBrowserPathYieldsToAStoredOne) {
 
 TEST_F(SettingsTest, Settings_WrittenAtCloseReadBackTheSame) {
     CSettings s("/start/dir");
-    s.viewFlags = 0x01 | 0x04 | 0x80;
+    s.viewFlags = 0x01 | 0x04 | 0x80 | kViewDeclutter;
     s.rankCats = 0;
     s.activeMode = 1;
     s.sortType = kSortByDate;
@@ -97,7 +97,7 @@ TEST_F(SettingsTest, Settings_WrittenAtCloseReadBackTheSame) {
     s.WriteAtClose(*Store());
 
     const CSettings back = ReadBack();
-    EXPECT_EQ(back.viewFlags, 0x85);
+    EXPECT_EQ(back.viewFlags, 0x185);
     EXPECT_EQ(back.rankCats, 0);
     EXPECT_EQ(back.activeMode, 1);
     EXPECT_EQ(back.sortType, kSortByDate);
@@ -115,6 +115,8 @@ TEST_F(SettingsTest, Settings_WrittenAtCloseReadBackTheSame) {
     EXPECT_NE(ini.find("TITLE%20View=0\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("CATS%20View=128\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("DATE%20View=4\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("DECLUTTER%20View=256\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("SOFT%20LINES%20View=0\n"), std::string::npos) << ini;
 }
 
 TEST_F(SettingsTest, Settings_GroupWritersRoundTrip) {

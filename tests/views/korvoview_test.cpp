@@ -19,7 +19,10 @@
 #include <QMenu>
 #include <QPrinter>
 #include <QTest>
+#include <QWheelEvent>
 
+#include <array>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -404,6 +407,84 @@ TEST_F(KorvoViewTest, DoubleClickAndOpenSiteShowTheNodeInTheBrowser) {
     m_view->RunMenuCommand(Find(*menu, QStringLiteral("Open Site")));
 
     EXPECT_EQ(opened, (std::vector<std::string>{"http://a/", "http://b/", "http://a/"}));
+}
+
+// Moving about the map: the wheel zooms around the pointer, + and - around the middle; the
+// middle button, the left button with Space held and the arrow keys move the map. Every step
+// keeps the world rectangle inside the world and the overview's rectangle stands for it;
+// nodes under the pointer are neither selected nor moved.
+TEST_F(KorvoViewTest, WheelKeysAndPanningMoveTheWorldRectangleWithinTheWorld) {
+    // Under the pointer where Space and the left button start dragging the map.
+    CSite* site = Visited("http://a/", 830, 990);
+    CMetaView overview(*m_frame);
+    overview.resize(200, 200); // ten world units a pixel
+    overview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&overview));
+    m_frame->Maps().SetWorldRect(CRect{0, 0, 400, 400});
+    auto world = [&] {
+        const CRect& r = m_frame->Maps().WorldRect();
+        return std::array<int, 4>{r.left, r.top, r.right, r.bottom};
+    };
+    auto wheel = [&](QPoint at, int notches) {
+        QWheelEvent event(QPointF(at), m_view->mapToGlobal(QPointF(at)), QPoint(),
+                          QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          false);
+        QCoreApplication::sendEvent(m_view.get(), &event);
+    };
+    auto key = [&](Qt::Key k) { QTest::keyClick(m_view.get(), k); };
+    auto drag = [&](Qt::MouseButton button, QPoint from, QPoint to) {
+        QTest::mousePress(m_view.get(), button, {}, from);
+        QTest::mouseMove(m_view.get(), to);
+        QTest::mouseRelease(m_view.get(), button, {}, to);
+    };
+    struct CStep {
+        const char* name;
+        std::function<void()> act;
+        std::array<int, 4> expected;
+    };
+    const CStep steps[] = {
+        // The world point under the pointer (100, 300) stays there: 400 / 1.25 = 320 wide.
+        {"wheel in", [&] { wheel(QPoint(100, 300), 1); }, {20, 60, 340, 380}},
+        {"wheel out", [&] { wheel(QPoint(100, 300), -1); }, {0, 0, 400, 400}},
+        {"wheel far out stops at the world",
+         [&] { wheel(QPoint(200, 200), -30); },
+         {0, 0, 2000, 2000}},
+        {"plus zooms around the middle", [&] { key(Qt::Key_Plus); }, {200, 200, 1800, 1800}},
+        {"minus", [&] { key(Qt::Key_Minus); }, {0, 0, 2000, 2000}},
+        {"plus twice", [&] { key(Qt::Key_Plus), key(Qt::Key_Plus); }, {360, 360, 1640, 1640}},
+        // 1280 units on 400 pixels: 3.2 units a pixel.
+        {"middle button drags the map",
+         [&] { drag(Qt::MiddleButton, QPoint(300, 300), QPoint(250, 200)); },
+         {520, 680, 1800, 1960}},
+        {"space and left button",
+         [&] {
+             QTest::keyPress(m_view.get(), Qt::Key_Space);
+             drag(Qt::LeftButton, QPoint(100, 100), QPoint(150, 120));
+             QTest::keyRelease(m_view.get(), Qt::Key_Space);
+         },
+         {360, 616, 1640, 1896}},
+        {"arrow moves an eighth", [&] { key(Qt::Key_Right); }, {520, 616, 1800, 1896}},
+        {"arrow down stops at the edge",
+         [&] { key(Qt::Key_Down), key(Qt::Key_Down); },
+         {520, 720, 1800, 2000}},
+        {"dragged past the edge stops there",
+         [&] { drag(Qt::MiddleButton, QPoint(10, 10), QPoint(390, 390)); },
+         {0, 0, 1280, 1280}},
+    };
+    for (const CStep& step : steps) {
+        step.act();
+        EXPECT_EQ(world(), step.expected) << step.name;
+        const CRect shown = overview.WorldRectOfViewRect();
+        const std::array<int, 4> expected = step.expected;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR((std::array<int, 4>{shown.left, shown.top, shown.right, shown.bottom}[i]),
+                        expected[i], 10)
+                << step.name;
+        EXPECT_FALSE(site->m_selected) << step.name;
+        EXPECT_FALSE(m_view->IsRubberBandShown()) << step.name;
+        EXPECT_FALSE(m_view->IsPanning()) << step.name;
+    }
+    EXPECT_EQ(site->m_x, 830);
 }
 
 TEST_F(KorvoViewTest, DKeyTogglesDebugModeWhateverModifierIsHeld) {

@@ -365,7 +365,8 @@ TEST_F(MapRendererReferenceTest, ShrunkMapKeepsLinesOnePixelWideAndEnlargedMapSc
 }
 
 // The picture the workers draw in bands, off the window's thread, from a copy of the scene is
-// the picture drawn on the window's thread, with the same label sizes.
+// the picture drawn on the window's thread, with the same label sizes; decluttered labels,
+// placed once for the picture, and soft lines included.
 TEST_F(MapRendererReferenceTest, BackgroundPictureInBandsIsThePictureOfTheWindowsThread) {
     MakeRandomMap(4, 120);
     m_objects.Rebuild(m_settings);
@@ -375,30 +376,35 @@ TEST_F(MapRendererReferenceTest, BackgroundPictureInBandsIsThePictureOfTheWindow
     Render(CRect{0, 0, 2000, 2000}, QSize(2000, 2000));
     auto scene = std::make_shared<CMapScene>();
     scene->Reset(&m_database, &m_tree);
-    CMapRenderRequest request;
-    request.scene = scene;
-    request.display = std::make_shared<const CSettings>(m_settings);
-    request.viewFlags = m_settings.viewFlags;
-    request.world = world;
-    request.size = size;
-
     CMapRenderQueue queue(2);
-    std::shared_ptr<const CMapPicture> picture;
-    QObject::connect(&queue, &CMapRenderQueue::Finished,
-                     [&](const std::shared_ptr<const CMapPicture>& done) { picture = done; });
-    queue.Request(request, false);
-    QElapsedTimer timer;
-    timer.start();
-    while (!picture && timer.elapsed() < 60000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    ASSERT_TRUE(picture);
+    for (const std::int32_t flags : {0xFF, 0xFF | kViewDeclutter | kViewSoftLines}) {
+        m_settings.viewFlags = flags;
+        CMapRenderRequest request;
+        request.scene = scene;
+        request.display = std::make_shared<const CSettings>(m_settings);
+        request.viewFlags = flags;
+        request.world = world;
+        request.size = size;
 
-    const QImage here = Render(world, size);
-    EXPECT_EQ(DifferingPixels(picture->image, here), 0);
-    EXPECT_EQ(DifferingPixels(CMapRenderQueue::RenderNow(request, 3).image, here), 0);
-    // Settled sizes are measured again the same.
-    EXPECT_TRUE(picture->sizes.empty());
-    EXPECT_TRUE(picture->complete);
+        std::shared_ptr<const CMapPicture> picture;
+        const auto connection = QObject::connect(
+            &queue, &CMapRenderQueue::Finished,
+            [&](const std::shared_ptr<const CMapPicture>& done) { picture = done; });
+        queue.Request(request, false);
+        QElapsedTimer timer;
+        timer.start();
+        while (!picture && timer.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QObject::disconnect(connection);
+        ASSERT_TRUE(picture);
+
+        const QImage here = Render(world, size);
+        EXPECT_EQ(DifferingPixels(picture->image, here), 0) << flags;
+        EXPECT_EQ(DifferingPixels(CMapRenderQueue::RenderNow(request, 3).image, here), 0) << flags;
+        // Settled sizes are measured again the same.
+        EXPECT_TRUE(picture->sizes.empty());
+        EXPECT_TRUE(picture->complete);
+    }
 }
 
 // Label sizes measured off the window's thread are those the window's paint writes into the
