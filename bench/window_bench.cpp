@@ -6,6 +6,7 @@
 // pictures follow. Prints one JSON object: {"worlds": [...]}.
 //
 //   wayfold-window-bench [SITES...]
+#include "bench/heartbeat.h"
 #include "bench/syntheticstore.h"
 #include "model/sitedatabase.h"
 #include "shell/addurlpipeline.h"
@@ -18,7 +19,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -38,7 +38,6 @@ namespace {
 constexpr int kPages = 12;
 constexpr int kPanSteps = 12;
 constexpr int kPageRestMs = 1000;
-constexpr int kTimeoutMs = 300000;
 
 CStoreShape Shape(int sites) {
     CStoreShape shape;
@@ -50,61 +49,6 @@ CStoreShape Shape(int sites) {
     shape.sitesPerCategory = 10;
     shape.wordsPerCategory = 5;
     return shape;
-}
-
-// Ticks every millisecond and keeps the longest time between two ticks.
-class CHeartbeat {
-public:
-    CHeartbeat() {
-        m_clock.start();
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-            ++m_ticks;
-        });
-        m_timer.start();
-    }
-    void Restart() {
-        m_last = m_clock.nsecsElapsed();
-        m_longest = 0;
-    }
-    // The longest stand-still since Restart, up to now, in milliseconds.
-    double LongestMs() const { return std::max(m_longest, m_clock.nsecsElapsed() - m_last) / 1e6; }
-    long Ticks() const { return m_ticks; }
-
-private:
-    QElapsedTimer m_clock;
-    QTimer m_timer;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-    long m_ticks = 0;
-};
-
-// Runs the event loop until `done` holds; false when `ms` passed first.
-bool RunUntil(const std::function<bool()>& done, int ms = kTimeoutMs) {
-    QEventLoop loop;
-    QTimer poll;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    bool result = done();
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        result = done();
-        if (result || elapsed.elapsed() > ms)
-            loop.quit();
-    });
-    poll.start(1);
-    if (!result)
-        loop.exec();
-    return result;
-}
-
-void RunFor(int ms) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    RunUntil([&] { return elapsed.elapsed() >= ms; });
 }
 
 std::string Page(int number, int sites) {

@@ -34,6 +34,8 @@ constexpr CSection kSections[] = {
     {"CAboutDlg", "about"},
     {"CCaptureButtonDlg", "feeding"},
     {"CErrorDlg", "messages"},
+    {"CImportHistoryDlg", "import-history"},
+    {"CImportProgressDlg", "import-history"},
     {"CKorvoView", "linkage-map"},
     {"CMetaView", "overview-map"},
     {"CUrlList", "log-book"},

@@ -13,6 +13,8 @@
 #include "model/wordentry.h"
 #include "model/wordlist.h"
 
+#include <sqlite3.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -183,6 +185,51 @@ void DdeSeeds() {
     binary.data = *BuildDdeReplyBytes("DW", {0x12345u});
     WriteSeed("ddewire", "replies", Frame(connected) + Frame(data) + Frame(ack) + Frame(binary));
 }
+// A small history database in the browser's schema (the tables and columns the readers use),
+// pages of 512 bytes so that the file stays a few kilobytes.
+void WriteHistorySeed(const std::string& name, const std::string& sql) {
+    const std::string path = SeedPath("historyreader", name);
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) == SQLITE_OK)
+        sqlite3_exec(
+            db,
+            ("PRAGMA page_size=512; PRAGMA journal_mode=DELETE; BEGIN; " + sql + "; COMMIT; VACUUM")
+                .c_str(),
+            nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+void HistorySeeds() {
+    WriteHistorySeed(
+        "places.sqlite",
+        "CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, "
+        "hidden INTEGER DEFAULT 0 NOT NULL);"
+        "CREATE TABLE moz_historyvisits (id INTEGER PRIMARY KEY, place_id INTEGER, visit_date "
+        "INTEGER, visit_type INTEGER);"
+        "INSERT INTO moz_places VALUES (1, 'http://a.example/', 'A', 0), "
+        "(2, 'https://b.example/x#f', 'B', 0), (3, 'http://a.example/frame', NULL, 1), "
+        "(4, 'file:///home/user/page.html', NULL, 0), (5, 'about:config', NULL, 0);"
+        "INSERT INTO moz_historyvisits (place_id, visit_date, visit_type) VALUES "
+        "(1, 1700000000000000, 1), (1, 1700000100000000, 2), (2, 1700000200000000, 1), "
+        "(3, 1700000300000000, 8), (4, 1700000400000000, 1), (5, 1700000500000000, 1)");
+    WriteHistorySeed(
+        "History",
+        "CREATE TABLE urls (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, "
+        "visit_count INTEGER DEFAULT 0 NOT NULL, last_visit_time INTEGER NOT NULL DEFAULT 0, "
+        "hidden INTEGER DEFAULT 0 NOT NULL);"
+        "CREATE TABLE visits (id INTEGER PRIMARY KEY, url INTEGER NOT NULL, visit_time INTEGER "
+        "NOT NULL, transition INTEGER DEFAULT 0 NOT NULL);"
+        "INSERT INTO urls (id, url) VALUES (1, 'http://a.example/'), (2, 'https://b.example/'), "
+        "(3, 'http://a.example/frame');"
+        "INSERT INTO visits (url, visit_time, transition) VALUES (1, 13344473600000000, 0), "
+        "(1, 13344473700000000, 805306369), (2, 13344473800000000, 1), (3, 13344473900000000, 3)");
+    WriteSeed("historyreader", "profiles.ini",
+              "[Install4F96D1932A9F858E]\nDefault=abc.default-esr\n\n[Profile0]\nName=default-esr\n"
+              "IsRelative=1\nPath=abc.default-esr\nDefault=1\n");
+    WriteSeed("historyreader", "Local State",
+              "{\"profile\":{\"info_cache\":{\"Default\":{\"name\":\"Person 1\"},"
+              "\"Profile 1\":{\"name\":\"Work\"}},\"last_used\":\"Profile 1\"}}");
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -198,5 +245,6 @@ int main(int argc, char** argv) {
     PageSeeds();
     LinkSeeds();
     DdeSeeds();
+    HistorySeeds();
     return 0;
 }

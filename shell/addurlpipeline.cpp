@@ -169,6 +169,31 @@ void CAddUrlPipeline::StartAddUrl(const std::string& reported) {
                      });
 }
 
+void CAddUrlPipeline::StartImportedPage(const std::string& url, CImportedPage page) {
+    if (m_shutDown)
+        return;
+    // The worker reports, and the site is stored under, the page URL.
+    const std::string pageUrl = PageUrl(url);
+    m_importedPages[pageUrl] = std::move(page);
+    StartAddUrl(pageUrl);
+}
+
+void CAddUrlPipeline::CancelImportedPages() {
+    for (const auto& entry : m_importedPages) {
+        m_cancelledImports.insert(entry.first);
+        m_startedUrls.erase(entry.first);
+    }
+    m_importedPages.clear();
+}
+
+bool CAddUrlPipeline::DropCancelledImport(const std::string& url) {
+    const auto it = m_cancelledImports.find(url);
+    if (it == m_cancelledImports.end())
+        return false;
+    m_cancelledImports.erase(it);
+    return true;
+}
+
 void CAddUrlPipeline::OnAddUrlDone(std::string url, std::optional<std::string> page) {
     if (m_shutDown)
         return;
@@ -186,6 +211,7 @@ void CAddUrlPipeline::Shutdown() {
     m_shutDown = true;
     m_postBox->Close();
     m_pending.clear();
+    m_importedPages.clear();
     StopAnimation();
 }
 
@@ -208,7 +234,20 @@ void CAddUrlPipeline::HandleResult(const CResult& result) {
         StopAnimation();
     }
 
+    auto imported = m_importedPages.extract(result.url);
+    if (imported.empty() && DropCancelledImport(result.url))
+        return;
+    const CImportedPage* importedPage = imported.empty() ? nullptr : &imported.mapped();
+
     if (!result.page) {
+        if (importedPage) {
+            // The import counts and lists its failures; an error box per page would stop it.
+            // A later import tries the page again.
+            m_startedUrls.erase(result.url);
+            if (importedPage->done)
+                importedPage->done(EImportOutcome::Failed);
+            return;
+        }
         if (!m_frame.IsActiveMode())
             m_frame.ResetCaptureButton();
         ShowError("Can't open " + result.url +
@@ -216,32 +255,41 @@ void CAddUrlPipeline::HandleResult(const CResult& result) {
         return;
     }
 
+    EImportOutcome outcome = EImportOutcome::Known;
     CSiteDatabase* database = m_frame.Database();
     if (database && !database->FindSite(result.url))
-        StoreAndPlacePage(result.url, *result.page);
+        outcome = StoreAndPlacePage(result.url, *result.page, importedPage);
     if (m_shutDown)
         return;
 
     m_frame.SetStatusText("Idle");
     if (!m_frame.IsActiveMode())
         m_frame.ResetCaptureButton();
-    // The store told the views what it gained; the log book's order follows here.
-    m_frame.Document()->UpdateAllViews();
+    // The store told the views what it gained; the log book's order follows here (for
+    // imported pages, a few times a second by the import).
+    if (!importedPage)
+        m_frame.Document()->UpdateAllViews();
+    if (importedPage && importedPage->done)
+        importedPage->done(outcome);
 }
 
-void CAddUrlPipeline::StoreAndPlacePage(const std::string& url, const std::string& page) {
+CAddUrlPipeline::EImportOutcome CAddUrlPipeline::StoreAndPlacePage(const std::string& url,
+                                                                   const std::string& page,
+                                                                   const CImportedPage* imported) {
     CSiteDatabase& database = *m_frame.Database();
     CHtmlScan scan = CHtmlScan::Scan(page);
     const std::string* title = scan.GetTitle();
     scan.ExtractKeywords();
     const CLinkList links = scan.GetLinks(url);
 
-    auto newSite = std::make_unique<CSite>(url, title ? *title : std::string(), "<NONE>", 1, 0, 0);
+    const std::int32_t time = imported ? imported->visitTime : 0;
+    auto newSite =
+        std::make_unique<CSite>(url, title ? *title : std::string(), "<NONE>", 1, time, 0);
     const std::set<std::string> words = PageWordSet(scan, m_frame.StopList());
 
     const CSiteFilterList* filters = m_frame.SiteFilters();
     if (filters && filters->IsFiltered(url, words))
-        return;
+        return EImportOutcome::Filtered;
 
     CSite* site = database.AddSite(std::move(newSite));
     CPlacement placement;
@@ -250,7 +298,8 @@ void CAddUrlPipeline::StoreAndPlacePage(const std::string& url, const std::strin
     PlaceSite(*site, placement);
 
     m_frame.Document()->NoteSiteAdded(site);
-    m_frame.CategorizeSite(site);
+    m_frame.CategorizeSite(site, /*offerRankings=*/imported == nullptr);
+    return EImportOutcome::Stored;
 }
 
 void CAddUrlPipeline::OnAnimationTimer() {

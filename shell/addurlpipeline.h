@@ -4,7 +4,10 @@
 #include <QObject>
 #include <QTimer>
 
+#include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -31,6 +34,21 @@ public:
         std::optional<std::string> m_page;
     };
 
+    // How an imported page ended.
+    enum class EImportOutcome {
+        Stored,   // a new site
+        Known,    // the database had a site with the URL when the page came
+        Filtered, // a site filter refused it
+        Failed    // nothing could be read
+    };
+    // A page that comes from a browser's history (the history import) rather than an echo.
+    struct CImportedPage {
+        std::int32_t visitTime = 0; // kept as the site's m_time; 0 for the time it is stored
+        // Told how the page ended, once, on the user-interface thread, after the page was
+        // handled. Not told when the import was cancelled or the pipeline shut down first.
+        std::function<void(EImportOutcome)> done;
+    };
+
     static constexpr int kBusyFrames = 19;
     static constexpr int kAnimationPeriodMs = 50;
 
@@ -43,6 +61,14 @@ public:
     // Starts one fetch worker for the page URL of `reported` (no queue, no limit) and shows
     // "Processing: " + that URL. The site is stored under the page URL.
     void StartAddUrl(const std::string& reported);
+    // Starts the fetch of an imported page as StartAddUrl does; its site keeps the visit time,
+    // it is filed without the Category Rankings dialog, and a page that cannot be read is told
+    // to `page.done` instead of being shown in an error box (and may be imported again).
+    void StartImportedPage(const std::string& url, CImportedPage page);
+    // The imported pages still being fetched are dropped: their results are ignored when they
+    // come, and their URLs may be imported again.
+    void CancelImportedPages();
+    int ImportedPagesInFlight() const { return static_cast<int>(m_importedPages.size()); }
     // A worker's result. Results are handled one at a time in order of arrival: one that comes
     // while an earlier page is still open in a dialog (rankings, error box) waits for it.
     void OnAddUrlDone(std::string url, std::optional<std::string> page);
@@ -71,7 +97,9 @@ private:
 
     void HandleQueuedResults();
     void HandleResult(const CResult& result);
-    void StoreAndPlacePage(const std::string& url, const std::string& page);
+    EImportOutcome StoreAndPlacePage(const std::string& url, const std::string& page,
+                                     const CImportedPage* imported);
+    bool DropCancelledImport(const std::string& url);
     void OnAnimationTimer();
     void StopAnimation();
 
@@ -84,4 +112,7 @@ private:
     std::deque<CResult> m_pending;
     bool m_handling = false;
     bool m_shutDown = false;
+    // The history import's pages being fetched, and those whose import was cancelled.
+    std::map<std::string, CImportedPage> m_importedPages;
+    std::multiset<std::string> m_cancelledImports;
 };

@@ -2,6 +2,7 @@
 
 #include "common/signalcloser.h"
 #include "dialogs/errordlg.h"
+#include "dialogs/historyimportcommand.h"
 #include "dialogs/splashdlg.h"
 #include "fetch/fetchworker.h"
 #include "model/errorreport.h"
@@ -22,6 +23,11 @@
 namespace {
 
 constexpr int kConnectWaitMs = 1000;
+// A later start sends a few short lines; more is not from Wayfold.
+constexpr qint64 kMaxHandOverBytes = 64 * 1024;
+
+const QString kImportOption = QStringLiteral("--import-history");
+const QByteArray kImportLine = QByteArrayLiteral("import-history");
 
 } // namespace
 
@@ -44,12 +50,47 @@ QString CKorvoApp::InstanceSocketPath() {
         .filePath(QStringLiteral("wayfold-instance-%1").arg(static_cast<qulonglong>(getuid())));
 }
 
-bool CKorvoApp::AskRunningInstanceToRaise() {
+CKorvoApp::CStartRequest CKorvoApp::ParseCommandLine(const QStringList& arguments) {
+    CStartRequest request;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        QString source;
+        if (argument == kImportOption) {
+            request.importHistory = true;
+            if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--")))
+                source = arguments[++i];
+        } else if (argument.startsWith(kImportOption + QLatin1Char('='))) {
+            request.importHistory = true;
+            source = argument.mid(kImportOption.size() + 1);
+        } else {
+            continue;
+        }
+        const QFileInfo path(source);
+        request.importSource = source.isEmpty() ? std::string()
+                               : path.exists()
+                                   ? QFile::encodeName(path.absoluteFilePath()).toStdString()
+                                   : QFile::encodeName(source).toStdString();
+    }
+    return request;
+}
+
+QByteArray CKorvoApp::HandOverMessage(const CStartRequest& request) {
+    QByteArray message = QByteArrayLiteral("raise\n");
+    if (request.importHistory) {
+        message += kImportLine;
+        if (!request.importSource.empty())
+            message += ' ' + QByteArray::fromStdString(request.importSource).toPercentEncoding();
+        message += '\n';
+    }
+    return message;
+}
+
+bool CKorvoApp::HandOverToRunningInstance() {
     QLocalSocket socket;
     socket.connectToServer(InstanceSocketPath());
     if (!socket.waitForConnected(kConnectWaitMs))
         return false;
-    socket.write("raise\n");
+    socket.write(HandOverMessage(m_request));
     socket.waitForBytesWritten(kConnectWaitMs);
     socket.disconnectFromServer();
     return true;
@@ -67,8 +108,34 @@ void CKorvoApp::ListenForLaterStarts() {
     connect(m_instanceServer, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_instanceServer->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this,
+                    [this, socket] { ReadHandOver(socket); });
             RaiseMainWindow();
+            ReadHandOver(socket);
         }
+    });
+}
+
+void CKorvoApp::ReadHandOver(QLocalSocket* socket) {
+    while (socket->canReadLine()) {
+        const QByteArray line = socket->readLine(kMaxHandOverBytes).trimmed();
+        if (line == kImportLine)
+            ImportHistory({});
+        else if (line.startsWith(kImportLine + ' '))
+            ImportHistory(
+                QByteArray::fromPercentEncoding(line.mid(kImportLine.size() + 1)).toStdString());
+    }
+    if (socket->bytesAvailable() > kMaxHandOverBytes)
+        socket->abort();
+}
+
+void CKorvoApp::ImportHistory(const std::string& source) {
+    if (!m_mainFrame || !m_mainFrame->HistoryImport())
+        return;
+    // Later, from the event loop: the choices dialog runs its own.
+    QTimer::singleShot(0, m_mainFrame.get(), [this, source] {
+        if (m_mainFrame && m_mainFrame->HistoryImport())
+            m_mainFrame->HistoryImport()->ImportFromCommandLine(source);
     });
 }
 
@@ -82,7 +149,8 @@ void CKorvoApp::RaiseMainWindow() {
 }
 
 bool CKorvoApp::InitInstance() {
-    if (AskRunningInstanceToRaise()) {
+    m_request = ParseCommandLine(arguments());
+    if (HandOverToRunningInstance()) {
         m_exitCode = 0;
         return false;
     }
@@ -118,6 +186,8 @@ bool CKorvoApp::InitInstance() {
     m_mainFrame->raise();
     m_mainFrame->activateWindow();
     m_document->UpdateAllViews();
+    if (m_request.importHistory)
+        ImportHistory(m_request.importSource);
     if (m_terminationRequested)
         QTimer::singleShot(0, m_mainFrame.get(), &CMainFrame::CloseOnSignal);
     return true;

@@ -4,11 +4,13 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 
 class CKorvoDoc;
 class CMainFrame;
 class CSignalCloser;
 class QLocalServer;
+class QLocalSocket;
 
 // The application object: one instance per user, the random generator seeded from the time,
 // the download library, the error box, the start-up picture and the main window.
@@ -29,19 +31,34 @@ public:
     CMainFrame* MainWindow() const { return m_mainFrame.get(); }
     CKorvoDoc* Document() const { return m_document.get(); }
 
+    // What the command line asks for besides the window: "--import-history [FILE|BROWSER]"
+    // (also "--import-history=FILE|BROWSER"). A source that names an existing path is made
+    // absolute, so that a running Wayfold finds it from its own folder.
+    struct CStartRequest {
+        bool importHistory = false;
+        std::string importSource; // empty: the dialog
+    };
+    static CStartRequest ParseCommandLine(const QStringList& arguments);
+    // The lines a later start sends to the running Wayfold: "raise", then the import asked for
+    // ("import-history", a blank and the source percent-encoded).
+    static QByteArray HandOverMessage(const CStartRequest& request);
+
     // The per-user socket that tells a second start that Wayfold runs already:
     // $XDG_RUNTIME_DIR/wayfold-instance, or wayfold-instance-<uid> in the temporary folder.
     static QString InstanceSocketPath();
 
 private:
-    bool AskRunningInstanceToRaise();
+    bool HandOverToRunningInstance();
     void ListenForLaterStarts();
+    void ReadHandOver(QLocalSocket* socket);
     void RaiseMainWindow();
+    void ImportHistory(const std::string& source);
 
     std::unique_ptr<CKorvoDoc> m_document;
     std::unique_ptr<CMainFrame> m_mainFrame;
     QLocalServer* m_instanceServer = nullptr;
     CSignalCloser* m_signalCloser = nullptr;
+    CStartRequest m_request;
     bool m_terminationRequested = false;
     int m_exitCode = 0;
 };

@@ -5,6 +5,7 @@
 #include "dialogs/categoryrankingsdlg.h"
 #include "dialogs/dialogcommands.h"
 #include "dialogs/displaytext.h"
+#include "dialogs/historyimportcommand.h"
 #include "model/categorizer.h"
 #include "model/category.h"
 #include "model/categorytree.h"
@@ -184,6 +185,9 @@ void CMainFrame::CreateActions() {
 
 void CMainFrame::CreateMenus() {
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_historyImport = new CHistoryImportCommand(*m_document, *m_pipeline, this);
+    m_fileMenu->addAction(m_historyImport->Action());
+    m_fileMenu->addSeparator();
     QAction* exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"));
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
@@ -289,7 +293,8 @@ void CMainFrame::CreatePanes() {
 // The log book follows the document by itself; what it asks of the window comes here.
 void CMainFrame::ConnectLogBook() {
     connect(m_logBook, &CUrlList::OpenSiteRequested, this, &CMainFrame::OpenSite);
-    connect(m_logBook, &CUrlList::CategorizeRequested, this, &CMainFrame::CategorizeSite);
+    connect(m_logBook, &CUrlList::CategorizeRequested, this,
+            [this](CSite* site) { CategorizeSite(site); });
     connect(m_logBook, &CUrlList::SiteUrlReleased, this, &CMainFrame::ForgetStartedUrl);
     connect(m_logBook, &CUrlList::CenterRequested, this,
             [this](CSite* site) { Maps().CenterOnSite(site); });
@@ -468,13 +473,13 @@ void CMainFrame::ForgetStartedUrl(const std::string& url) {
         m_pipeline->ForgetStartedUrl(url);
 }
 
-void CMainFrame::CategorizeSite(CSite* site) {
+void CMainFrame::CategorizeSite(CSite* site, bool offerRankings) {
     if (!site || !CategoryTree())
         return;
     const CCategorizerWeights weights{Settings().wordsWeight, Settings().linksWeight,
                                       Settings().urlsWeight};
     CCategory* best = CCategorizer::Categorize(*CategoryTree(), *site, weights);
-    if (best && Settings().rankCats) {
+    if (best && Settings().rankCats && offerRankings) {
         RunRankingsDialog(site);
         return;
     }
@@ -557,6 +562,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     m_closed = true;
+    if (m_historyImport)
+        m_historyImport->Stop();
     if (m_pipeline)
         m_pipeline->Shutdown();
     if (m_browserWatch)

@@ -18,6 +18,7 @@ class CBrowserLauncher;
 class CBrowserWatch;
 class CCategory;
 class CDisplaySettings;
+class CHistoryImportCommand;
 class CCategoryTree;
 class CKorvoDoc;
 class CLinkSetAccess;
@@ -71,6 +72,8 @@ public:
     // The colour and font commands and the drawing objects built from them; null before
     // Create().
     CDisplaySettings* DisplaySettings() const { return m_displaySettings; }
+    // "&Import Browser History..." and the imports it runs; null before Create().
+    CHistoryImportCommand* HistoryImport() const { return m_historyImport; }
     // Opening sites and the maker's home page in the browser; null before Create().
     CBrowserLauncher* Launcher() const { return m_launcher.get(); }
     // Shows the site's URL in the browser the settings choose; failures are reported.
@@ -108,9 +111,10 @@ public:
     // The user deleted the site: its URL may be added again.
     void ForgetStartedUrl(const std::string& url);
     // Runs the categorizer on a stored site and acts on the answer: "Can't categorize this
-    // site\n"; with "Rank Cats" on the modal rankings dialog; otherwise "Categorized <URL> as
-    // <parent>:<name>" and the site filed in the category (the document is told).
-    void CategorizeSite(CSite* site);
+    // site\n"; with "Rank Cats" on the modal rankings dialog (unless `offerRankings` is false:
+    // imported pages); otherwise "Categorized <URL> as <parent>:<name>" and the site filed in
+    // the category (the document is told).
+    void CategorizeSite(CSite* site, bool offerRankings = true);
     // Closes the window as the user would (settings and data files written), after ending any
     // modal dialog; used for SIGTERM, SIGINT and SIGHUP. A page still being handled is finished
     // first.
@@ -171,6 +175,7 @@ private:
     std::unique_ptr<CAddUrlPipeline> m_pipeline;
     std::unique_ptr<CBrowserWatch> m_browserWatch;
     CDisplaySettings* m_displaySettings = nullptr;
+    CHistoryImportCommand* m_historyImport = nullptr;
     std::unique_ptr<CLinkSetAccess> m_linkAccess;
     std::unique_ptr<CBrowserLauncher> m_launcher;
 

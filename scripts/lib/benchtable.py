@@ -153,6 +153,21 @@ def main():
             "", f"{w['start_ms'] / start_goal:.2f} of the goal", f"<= {start_goal / 1000:.0f} s",
             w["start_ms"] <= start_goal)
 
+    if len(sys.argv) > 7:
+        runs = json.load(open(sys.argv[7]))["imports"]
+        first_day = [r for r in runs if r["store_sites"] == 0]
+        shown = next(r for r in first_day if r["maps_shown"])
+        hidden = next((r for r in first_day if not r["maps_shown"]), None)
+        rate, still = shown["pages_per_second"], shown["longest_stand_still_ms"]
+        hidden_text = (f"; map panes hidden: {hidden['pages_per_second']:.0f} pages/s, "
+                       f"{hidden['longest_stand_still_ms']:.0f} ms") if hidden else ""
+        row(f"importing {shown['pages']:,} history pages from loopback servers into an empty "
+            "store, the window shown",
+            f"{rate:.0f} pages/s ({shown['failed']} failed), the window stood still at most "
+            f"{still:.0f} ms{hidden_text}",
+            "none", f"{rate:.0f} pages/s, {still:.0f} ms", ">= 50 pages/s, < 50 ms",
+            rate >= 50 and still < 50 and shown["failed"] == 0)
+
     load = " / ".join(f"{v:.1f}" for v in os.getloadavg())
     when = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
     print(f"Machine: {nproc} cores, {cpu_model()}. Run: {when}, wall-clock times. "

@@ -5,6 +5,7 @@ WAYFOLD_BUILD_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools
     libcurl4-openssl-dev ca-certificates
+    libsqlite3-dev
     libgtest-dev libgmock-dev
     clang-format
     clang libclang-rt-14-dev

@@ -94,6 +94,8 @@ TEST_F(HelpManualTest, EverySectionF1CanOpenExistsInTheManual) {
                                    "CAboutDlg",
                                    "CCaptureButtonDlg",
                                    "CErrorDlg",
+                                   "CImportHistoryDlg",
+                                   "CImportProgressDlg",
                                    "CKorvoView",
                                    "CMetaView",
                                    "CUrlList"};

@@ -1,6 +1,10 @@
 // The built program, started in a private home and closed by a signal, as a logout or Ctrl-C
 // would close it: the settings file and the four data files must be written.
 
+#include "model/site.h"
+#include "model/sitedatabase.h"
+#include "tests/history/historyfiles.h"
+#include "tests/support/loopbackhttpserver.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -44,8 +49,9 @@ public:
     std::string SettingsFile() const { return Config() + "/Quellon/Wayfold.conf"; }
     std::string InstanceSocket() const { return Runtime() + "/wayfold-instance"; }
 
-    // Starts the program in Home(); its output goes to a log in the temporary folder.
-    pid_t Start() const {
+    // Starts the program in Home() with the arguments; its output goes to a log in the
+    // temporary folder.
+    pid_t Start(std::vector<std::string> arguments = {}) const {
         const std::string program = WAYFOLD_BINARY_DIR "/app/wayfold";
         const std::string log = m_root.File("wayfold.log");
         std::vector<std::string> env = {
@@ -63,8 +69,11 @@ public:
             for (std::string& entry : env)
                 envp.push_back(entry.data());
             envp.push_back(nullptr);
-            char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-            ::execve(program.c_str(), argv, envp.data());
+            std::vector<char*> argv{const_cast<char*>(program.c_str())};
+            for (std::string& argument : arguments)
+                argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            ::execve(program.c_str(), argv.data(), envp.data());
             ::_exit(127);
         }
         return pid;
@@ -132,6 +141,40 @@ TEST(SingleInstanceTest, Program_SecondStartRaisesTheFirstAndEnds) {
     EXPECT_EQ(::waitpid(first, &status, WNOHANG), 0); // the first still runs
     ::kill(first, SIGTERM);
     EXPECT_EQ(WaitForExit(first), 0) << home.Log();
+}
+
+// "wayfold --import-history FILE" while Wayfold runs: the running window imports the history,
+// and the signal that closes it keeps what was stored.
+TEST(SingleInstanceTest, Program_SecondStartHandsTheHistoryImportOver) {
+    CProgramHome home;
+    CLoopbackHttpServer server;
+    server.ServeText("/one", "<html><title>One</title><body>physics</body></html>");
+    server.ServeText("/two", "<html><title>Two</title><body>optics</body></html>");
+    {
+        CTestDb places(home.Home() + "/places.sqlite");
+        MakeFirefox(places);
+        AddFirefoxVisits(places, 1, server.Url("/one"), {kT});
+        AddFirefoxVisits(places, 2, server.Url("/two"), {kT - kDay, kT - 2 * kDay});
+    }
+    const pid_t first = home.Start();
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(home.WaitForInstance()) << home.Log();
+    const pid_t second = home.Start({"--import-history", "places.sqlite"});
+    EXPECT_EQ(WaitForExit(second, 10s), 0) << home.Log();
+    for (int i = 0; i < 500 && server.Requests().size() < 2; ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(server.Requests().size(), 2u) << home.Log();
+    std::this_thread::sleep_for(1500ms); // the pages are handled
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(WaitForExit(first), 0) << home.Log();
+
+    CSiteDatabase saved;
+    ASSERT_TRUE(saved.Open(home.Home() + "/urls.wfx"));
+    std::map<std::string, std::int32_t> times;
+    for (const auto& site : saved.Sites())
+        times[site->m_url] = site->m_time;
+    EXPECT_EQ(times, (std::map<std::string, std::int32_t>{{server.Url("/one"), kT},
+                                                          {server.Url("/two"), kT - kDay}}));
 }
 
 } // namespace
