@@ -11,6 +11,7 @@
 //   wayfold-import-bench [PAGES [SITES...]]
 #include "bench/heartbeat.h"
 #include "bench/syntheticstore.h"
+#include "bench/windowhome.h"
 #include "dialogs/historyimportcommand.h"
 #include "model/sitedatabase.h"
 #include "shell/historyimport.h"
@@ -104,21 +105,7 @@ CResult RunImport(int pages, int storeSites, bool mapsShown, CHeartbeat& heartbe
     result.mapsShown = mapsShown;
     QTemporaryDir home;
     const QString path = home.path();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
-    setenv("WAYFOLD_DDE_DIR", (path + "/dde").toLocal8Bit().constData(), 1);
-    {
-        QSettings settings("Quellon", "Wayfold");
-        settings.setValue("Wayfold/Rank Cats", 1); // imported pages never ask
-        settings.setValue("Wayfold/WINL", 0);
-        settings.setValue("Wayfold/WINT", 0);
-        settings.setValue("Wayfold/WINR", 1280);
-        settings.setValue("Wayfold/WINB", 800);
-    }
-    QFile license(path + "/license.txt");
-    if (license.open(QIODevice::WriteOnly))
-        license.write("Benchmark\n");
-    license.close();
+    PrepareWindowHome(path, true); // imported pages never ask
     if (storeSites > 0) {
         CStoreShape shape;
         shape.sites = storeSites;

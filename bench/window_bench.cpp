@@ -8,6 +8,7 @@
 //   wayfold-window-bench [SITES...]
 #include "bench/heartbeat.h"
 #include "bench/syntheticstore.h"
+#include "bench/windowhome.h"
 #include "model/sitedatabase.h"
 #include "shell/addurlpipeline.h"
 #include "shell/korvodoc.h"
@@ -84,21 +85,7 @@ CResult RunWorld(int sites, CHeartbeat& heartbeat) {
     result.sites = sites;
     QTemporaryDir home;
     const QString path = home.path();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
-    setenv("WAYFOLD_DDE_DIR", (path + "/dde").toLocal8Bit().constData(), 1);
-    {
-        QSettings settings("Quellon", "Wayfold");
-        settings.setValue("Wayfold/Rank Cats", 0);
-        settings.setValue("Wayfold/WINL", 0);
-        settings.setValue("Wayfold/WINT", 0);
-        settings.setValue("Wayfold/WINR", 1280);
-        settings.setValue("Wayfold/WINB", 800);
-    }
-    QFile license(path + "/license.txt");
-    if (license.open(QIODevice::WriteOnly))
-        license.write("Benchmark\n");
-    license.close();
+    PrepareWindowHome(path, false);
     std::fprintf(stderr, "generating %d sites\n", sites);
     { CSyntheticStore store(Shape(sites), (path + "/urls.wfx").toStdString()); }
     QDir::setCurrent(path);
