@@ -4,13 +4,16 @@
 #include "shell/settings.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -249,7 +252,7 @@ namespace {
 
 // Opens Browse on the path; the chooser's folder, and the path after choosing `choice` (or
 // cancelling when it is empty).
-std::pair<QString, QString> Browse(const QString& path, const QString& choice) {
+std::pair<std::string, std::string> Browse(const QString& path, const QString& choice) {
     CBrowserDlg::CValues values = SomeValues();
     values.browserPath = path.toStdString();
     CBrowserDlg dlg(values);
@@ -259,12 +262,22 @@ std::pair<QString, QString> Browse(const QString& path, const QString& choice) {
         if (choice.isEmpty()) {
             chooser->reject();
         } else {
-            chooser->selectFile(choice);
+            // Chosen as a click in its list would, once the chooser has listed its folder (on
+            // a thread of its own) and selected the file it was opened at.
+            auto* model = chooser->findChild<QFileSystemModel*>();
+            auto* list = chooser->findChild<QListView*>(QStringLiteral("listView"));
+            ASSERT_TRUE(model && list);
+            QDeadlineTimer listed(5000);
+            while (model->rowCount(model->index(folder)) < 2 && !listed.hasExpired())
+                QTest::qWait(10);
+            list->selectionModel()->select(model->index(choice),
+                                           QItemSelectionModel::ClearAndSelect |
+                                               QItemSelectionModel::Rows);
             static_cast<QDialog*>(chooser)->accept(); // QFileDialog checks the choice
         }
     });
     dlg.OnBrowse();
-    return {folder, Child<QLineEdit>(dlg, "browserPath")->text()};
+    return {folder.toStdString(), Child<QLineEdit>(dlg, "browserPath")->text().toStdString()};
 }
 
 } // namespace
@@ -280,10 +293,10 @@ TEST(BrowserDlg, BrowseOpensAtTheNamedProgramElseWhereProgramsLive) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    EXPECT_EQ(Browse(QString(), QString()).first, QStringLiteral("/usr/bin"));
-    EXPECT_EQ(Browse(QStringLiteral("/no/such/browser --new-tab"), QString()).first,
-              QStringLiteral("/usr/bin"));
+    EXPECT_EQ(Browse(QString(), QString()).first, "/usr/bin");
+    EXPECT_EQ(Browse(QStringLiteral("/no/such/browser --new-tab"), QString()).first, "/usr/bin");
     // The chosen program replaces the first word, quoted, and the arguments stay.
     EXPECT_EQ(Browse("'" + run + "' --new-window", other),
-              (std::pair<QString, QString>{folder, "'" + other + "' --new-window"}));
+              (std::pair<std::string, std::string>{
+                  folder.toStdString(), ("'" + other + "' --new-window").toStdString()}));
 }
