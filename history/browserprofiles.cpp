@@ -245,7 +245,7 @@ CProfileRoots CProfileRoots::FromEnvironment() {
     const char* home = std::getenv("HOME");
     roots.home = home ? home : "";
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    // The base directory specification: a relative path is to be ignored.
+    // XDG: a relative XDG_CONFIG_HOME is to be ignored.
     roots.configHome = config && config[0] == '/' ? config : roots.home + "/.config";
     return roots;
 }
