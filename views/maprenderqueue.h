@@ -67,8 +67,8 @@ public:
     bool IsIdle() const { return !m_running && !m_waiting; }
     int Bands() const { return static_cast<int>(m_workers.size()); }
 
-    // Draws a request at once on the calling thread, band by band as the workers would (for
-    // printing and export, and for comparing with the workers' pictures).
+    // Draws a request at once on the calling thread, band by band as the workers would: the
+    // reference the workers' pictures are compared with.
     static CMapPicture RenderNow(const CMapRenderRequest& request, int bands);
 
 signals:
